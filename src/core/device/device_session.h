@@ -1,0 +1,121 @@
+#pragma once
+// One device's command transport: identity, flags, block length, the I/O lock and the twelve
+// configuration commands over 64-byte CommandReports.
+//
+// Locking: the I/O lock is held around one whole request/answer pair (one attempt), and queued
+// input left over from an earlier timed-out attempt is discarded before each request is written.
+// So a report sent by another thread (a light frame, a presence probe) can never fall between a
+// request and its answer and be taken for it. Multi-report commands are not locked as a whole:
+// another thread's request may run between two chunks, never inside a pair.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <span>
+
+#include "core/device/command_report.h"
+#include "core/device/hid_device.h"
+
+namespace vq {
+
+enum class DeviceKind { Keyboard = 0, Mouse = 1, Mousepad = 2 };
+const char* DeviceKindPrefix(DeviceKind kind);  // "kb", "ms", "mp"
+
+inline constexpr uint16_t kVendorId = 0x0C45;
+inline constexpr uint16_t kMouseProductId = 0x7643;
+inline constexpr uint16_t kKeyboardProductId = 0x6556;
+inline constexpr uint16_t kMousepadProductId = 0x5004;
+inline constexpr uint16_t kConfigUsagePage = 0xFF1C;
+inline constexpr uint16_t kConfigUsage = 0x0092;
+inline constexpr uint16_t kEventUsagePage = 0x000C;
+inline constexpr uint16_t kEventUsage = 0x0001;
+inline constexpr size_t kInfoSize = 33;
+inline constexpr uint16_t kMaxBlockLength = 512;
+inline constexpr int kMaxBlockIndex = 4;
+inline constexpr uint16_t kIndexedBlockStride = 126;
+
+uint16_t ProductIdOf(DeviceKind kind);
+
+// Time limits of the transport. The defaults are the device's; tests shorten them.
+struct TransportTiming {
+    uint32_t writeTimeoutMs = 1000;
+    uint32_t readTimeoutMs = 300;
+    int attempts = 4;
+    uint32_t endPauseMs = 10;
+};
+
+class DeviceSession {
+public:
+    explicit DeviceSession(HidBackend* backend, TransportTiming timing = {});
+    ~DeviceSession();
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // ---- session management
+    void SetIdentity(uint16_t vendorId, uint16_t productId, uint16_t usage, uint16_t usagePage);
+    // The standard identity of a device kind's configuration collection.
+    void SetIdentity(DeviceKind kind);
+    bool SetBlockLength(uint16_t n);
+    uint16_t BlockLength() const { return blockLength_.load(); }
+    bool IsConnected() const { return connected_.load(); }
+    void SetConnected(bool connected) { connected_.store(connected); }
+    bool LightSync() const { return lightSync_.load(); }
+    void SetLightSync(bool on) { lightSync_.store(on); }
+    uint16_t VendorId() const { return vendorId_.load(); }
+    uint16_t ProductId() const { return productId_.load(); }
+    uint16_t Usage() const { return usage_.load(); }
+    uint16_t UsagePage() const { return usagePage_.load(); }
+    void SetTiming(const TransportTiming& timing);
+    TransportTiming Timing() const;
+
+    HidDevice& Device() { return device_; }
+    // Serialises report I/O and presence passes on this device. Recursive, so that a presence
+    // pass that holds it may issue commands.
+    std::recursive_mutex& IoLock() { return ioLock_; }
+
+    // ---- commands (results: CommandResult)
+    int Begin();
+    int End();
+    int ReadInfo(std::span<uint8_t, kInfoSize> destination);
+    // n ≤ 56 bytes from `address` into destination[0..n).
+    int ReadParams(std::span<uint8_t> destination, uint8_t n, uint16_t address);
+    // source.size() ≤ 56 bytes at `address`.
+    int WriteParams(std::span<const uint8_t> source, uint16_t address);
+    // BlockLength() bytes into destination.
+    int ReadBlock(std::span<uint8_t> destination);
+    int ReadIndexedBlock(std::span<uint8_t> destination, int index);
+    int WriteIndexedBlock(std::span<const uint8_t> source, int index);
+    int FactoryReset();
+    int WriteLightFrame(std::span<const uint8_t> source);
+    int WriteMacroData(std::span<const uint8_t> source);
+    int WriteScriptData(std::span<const uint8_t> source);
+
+    // ---- transport (public for tests and tools; commands use them)
+    int Transact(std::span<const uint8_t> request, std::span<uint8_t> answer, size_t* outCount);
+    int TransactStream(std::span<const uint8_t> request, std::span<uint8_t> answer,
+                       size_t* outCount);
+    int TransactOnce(std::span<uint8_t, kReportSize> request);
+
+private:
+    enum class Transport { Normal, Stream };
+    int TransactImpl(Transport transport, std::span<const uint8_t> request,
+                     std::span<uint8_t> answer, size_t* outCount);
+    void DiscardStaleInput();
+    // Sends one sealed request and checks the answer's status; copies the answer out.
+    int Exchange(Transport transport, CommandReport& request, CommandReport& answer);
+    int ReadChunked(Command command, std::span<uint8_t> destination, uint16_t total,
+                    uint16_t base);
+    int WriteChunked(Command command, Transport transport, std::span<const uint8_t> source,
+                     size_t total, uint16_t base);
+
+    std::atomic<uint16_t> blockLength_{kMaxBlockLength};
+    std::atomic<uint16_t> vendorId_{0}, productId_{0}, usage_{0}, usagePage_{0};
+    std::atomic<bool> connected_{false};
+    std::atomic<bool> lightSync_{false};
+    mutable std::mutex timingMutex_;
+    TransportTiming timing_;
+    std::recursive_mutex ioLock_;
+    HidDevice device_;
+};
+
+}  // namespace vq

@@ -1,0 +1,278 @@
+#include "sim/virtual_hid.h"
+
+#include <algorithm>
+
+namespace vq::sim {
+
+using Clock = std::chrono::steady_clock;
+
+struct VirtualHidBus::Port {
+    std::mutex mutex;
+    std::condition_variable cv;
+    struct Pending {
+        std::vector<uint8_t> bytes;
+        Clock::time_point readyAt;
+    };
+    std::deque<Pending> queue;
+    bool cancelled = false;  // Cancel was called on the handle
+    bool gone = false;       // the interface was detached
+    std::string path;
+    VirtualInterfaceInfo info;
+    VirtualEndpoint* endpoint = nullptr;
+
+    bool Dead() const { return cancelled || gone; }
+};
+
+class VirtualHandle : public HidHandle {
+public:
+    VirtualHandle(VirtualHidBus* bus, std::shared_ptr<VirtualHidBus::Port> port)
+        : bus_(bus), port_(std::move(port)) {}
+
+    HidAttributes Attributes() const override { return port_->info.attributes; }
+    HidCaps Caps() const override { return port_->info.caps; }
+
+    bool Read(std::span<uint8_t> buffer, size_t& transferred, uint32_t timeoutMs) override {
+        transferred = 0;
+        auto& p = *port_;
+        std::unique_lock lock(p.mutex);
+        const bool forever = timeoutMs == kInfinite;
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            if (p.Dead()) return false;
+            const Clock::time_point now = Clock::now();
+            if (!p.queue.empty() && p.queue.front().readyAt <= now) {
+                auto& front = p.queue.front();
+                const size_t n = std::min(buffer.size(), front.bytes.size());
+                std::copy_n(front.bytes.begin(), n, buffer.begin());
+                transferred = n;
+                p.queue.pop_front();
+                return true;
+            }
+            if (!forever && now >= deadline) return false;
+            Clock::time_point wakeAt = forever ? Clock::time_point::max() : deadline;
+            if (!p.queue.empty()) wakeAt = std::min(wakeAt, p.queue.front().readyAt);
+            if (wakeAt == Clock::time_point::max())
+                p.cv.wait(lock);
+            else
+                p.cv.wait_until(lock, wakeAt);
+        }
+    }
+
+    bool Write(std::span<const uint8_t> report, size_t& transferred, uint32_t timeoutMs) override {
+        transferred = 0;
+        if (!bus_->DeliverOutput(port_, report, timeoutMs)) return false;
+        transferred = report.size();
+        return true;
+    }
+
+    void Cancel() override {
+        {
+            std::lock_guard lock(port_->mutex);
+            port_->cancelled = true;
+        }
+        port_->cv.notify_all();
+    }
+
+    std::optional<uint16_t> FirstInputUsage(std::span<const uint8_t> report) override {
+        VirtualEndpoint* endpoint = nullptr;
+        {
+            std::lock_guard lock(port_->mutex);
+            endpoint = port_->endpoint;
+        }
+        if (endpoint == nullptr) return std::nullopt;
+        return endpoint->FirstInputUsage(report);
+    }
+
+    ~VirtualHandle() override { Cancel(); }
+
+private:
+    VirtualHidBus* bus_;
+    std::shared_ptr<VirtualHidBus::Port> port_;
+};
+
+VirtualHidBus::VirtualHidBus() = default;
+
+VirtualHidBus::~VirtualHidBus() {
+    std::vector<std::string> paths;
+    {
+        std::lock_guard lock(mutex_);
+        paths = order_;
+    }
+    for (const auto& path : paths) Detach(path);
+}
+
+void VirtualHidBus::Attach(const VirtualInterfaceInfo& info, VirtualEndpoint* endpoint) {
+    std::lock_guard lock(mutex_);
+    auto [it, inserted] = interfaces_.try_emplace(info.path);
+    if (inserted || std::find(order_.begin(), order_.end(), info.path) == order_.end())
+        order_.push_back(info.path);
+    it->second.info = info;
+    it->second.endpoint = endpoint;
+    it->second.attached = true;
+}
+
+void VirtualHidBus::Detach(const std::string& path) {
+    std::vector<std::shared_ptr<Port>> ports;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = interfaces_.find(path);
+        if (it == interfaces_.end()) return;
+        it->second.attached = false;
+        for (auto& weak : it->second.ports)
+            if (auto port = weak.lock()) ports.push_back(std::move(port));
+        it->second.ports.clear();
+        order_.erase(std::remove(order_.begin(), order_.end(), path), order_.end());
+    }
+    for (auto& port : ports) {
+        {
+            std::lock_guard lock(port->mutex);
+            port->gone = true;
+            port->endpoint = nullptr;
+        }
+        port->cv.notify_all();
+    }
+}
+
+bool VirtualHidBus::IsAttached(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    auto it = interfaces_.find(path);
+    return it != interfaces_.end() && it->second.attached;
+}
+
+void VirtualHidBus::SendInput(const std::string& path, std::span<const uint8_t> report,
+                              std::chrono::microseconds extraDelay) {
+    std::vector<std::shared_ptr<Port>> ports;
+    uint16_t usagePage = 0;
+    WireTiming timing;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = interfaces_.find(path);
+        if (it == interfaces_.end() || !it->second.attached) return;
+        usagePage = it->second.info.caps.usagePage;
+        timing = timing_;
+        auto& weaks = it->second.ports;
+        weaks.erase(std::remove_if(weaks.begin(), weaks.end(),
+                                   [](const std::weak_ptr<Port>& w) { return w.expired(); }),
+                    weaks.end());
+        for (auto& weak : weaks)
+            if (auto port = weak.lock()) ports.push_back(std::move(port));
+    }
+    Record(TraceDirection::FromDevice, usagePage, report);
+    const Clock::time_point readyAt = Clock::now() + timing.perReportIn + extraDelay;
+    for (auto& port : ports) {
+        {
+            std::lock_guard lock(port->mutex);
+            if (port->Dead()) continue;
+            port->queue.push_back({{report.begin(), report.end()}, readyAt});
+        }
+        port->cv.notify_all();
+    }
+}
+
+bool VirtualHidBus::DeliverOutput(const std::shared_ptr<Port>& port,
+                                  std::span<const uint8_t> report, uint32_t timeoutMs) {
+    WireTiming timing;
+    bool stall = false;
+    VirtualEndpoint* endpoint = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        timing = timing_;
+        stall = writesStall_;
+    }
+    {
+        // The report's time on the wire; a stalled write waits out its limit. Either wait ends
+        // early when the handle is cancelled or the interface detached.
+        std::unique_lock lock(port->mutex);
+        if (port->Dead()) return false;
+        const Clock::time_point start = Clock::now();
+        const bool forever = timeoutMs == kInfinite;
+        const Clock::time_point deadline = start + std::chrono::milliseconds(timeoutMs);
+        const Clock::time_point doneAt = stall ? Clock::time_point::max() : start + timing.perReportOut;
+        if (!forever && doneAt > deadline) {
+            port->cv.wait_until(lock, deadline, [&] { return port->Dead(); });
+            return false;
+        }
+        if (doneAt == Clock::time_point::max())
+            port->cv.wait(lock, [&] { return port->Dead(); });
+        else
+            port->cv.wait_until(lock, doneAt, [&] { return port->Dead(); });
+        if (port->Dead()) return false;
+        endpoint = port->endpoint;
+    }
+    Record(TraceDirection::ToDevice, port->info.caps.usagePage, report);
+    if (endpoint) endpoint->OnOutputReport(report);
+    return true;
+}
+
+void VirtualHidBus::SetTiming(WireTiming timing) {
+    std::lock_guard lock(mutex_);
+    timing_ = timing;
+}
+
+WireTiming VirtualHidBus::Timing() const {
+    std::lock_guard lock(mutex_);
+    return timing_;
+}
+
+void VirtualHidBus::SetWritesStall(bool stall) {
+    std::lock_guard lock(mutex_);
+    writesStall_ = stall;
+}
+
+void VirtualHidBus::SetEnumerationFails(bool fail) {
+    std::lock_guard lock(mutex_);
+    enumerationFails_ = fail;
+}
+
+void VirtualHidBus::Record(TraceDirection dir, uint16_t usagePage, std::span<const uint8_t> bytes) {
+    std::lock_guard lock(transcriptMutex_);
+    transcript_.push_back({dir, usagePage, {bytes.begin(), bytes.end()}});
+}
+
+std::vector<TranscriptEntry> VirtualHidBus::Transcript() const {
+    std::lock_guard lock(transcriptMutex_);
+    return transcript_;
+}
+
+void VirtualHidBus::ClearTranscript() {
+    std::lock_guard lock(transcriptMutex_);
+    transcript_.clear();
+}
+
+size_t VirtualHidBus::OpenHandleCount() const {
+    std::lock_guard lock(mutex_);
+    size_t n = 0;
+    for (const auto& [path, itf] : interfaces_)
+        for (const auto& weak : itf.ports) {
+            auto port = weak.lock();
+            if (port) {
+                std::lock_guard portLock(port->mutex);
+                if (!port->Dead()) ++n;
+            }
+        }
+    return n;
+}
+
+bool VirtualHidBus::Enumerate(std::vector<std::optional<std::string>>& paths) {
+    std::lock_guard lock(mutex_);
+    paths.clear();
+    if (enumerationFails_) return false;
+    for (const auto& path : order_) paths.emplace_back(path);
+    return true;
+}
+
+std::unique_ptr<HidHandle> VirtualHidBus::Open(const std::string& path, const HidOpenFlags&) {
+    std::lock_guard lock(mutex_);
+    auto it = interfaces_.find(path);
+    if (it == interfaces_.end() || !it->second.attached) return nullptr;
+    auto port = std::make_shared<Port>();
+    port->path = path;
+    port->info = it->second.info;
+    port->endpoint = it->second.endpoint;
+    it->second.ports.push_back(port);
+    return std::make_unique<VirtualHandle>(this, std::move(port));
+}
+
+bool VirtualHidBus::Probe(const std::string& path) { return IsAttached(path); }
+
+}  // namespace vq::sim

@@ -1,0 +1,105 @@
+#pragma once
+// An in-process HID bus: device models attach interfaces to it, and the program reaches them
+// through the ordinary HidBackend interface. It models the time each report takes on the wire,
+// keeps a transcript of every report, and lets a test unplug and replug interfaces.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/device/hid_device.h"
+
+namespace vq::sim {
+
+struct VirtualInterfaceInfo {
+    std::string path;
+    HidAttributes attributes;
+    HidCaps caps;
+};
+
+// The device side of one interface.
+class VirtualEndpoint {
+public:
+    virtual ~VirtualEndpoint() = default;
+    // A report the host wrote, after its time on the wire. Runs on the writing thread.
+    virtual void OnOutputReport(std::span<const uint8_t> report) = 0;
+    // Decodes an input report of this interface for the listeners.
+    virtual std::optional<uint16_t> FirstInputUsage(std::span<const uint8_t> report) const = 0;
+};
+
+struct TranscriptEntry {
+    TraceDirection direction;
+    uint16_t usagePage;
+    std::vector<uint8_t> bytes;
+};
+
+struct WireTiming {
+    std::chrono::microseconds perReportOut{1000};  // host to device
+    std::chrono::microseconds perReportIn{1000};   // device to host
+};
+
+class VirtualHidBus : public HidBackend {
+public:
+    VirtualHidBus();
+    ~VirtualHidBus() override;
+
+    // ---- the device side
+    // Attaches (or re-attaches) an interface; it is listed in attach order.
+    void Attach(const VirtualInterfaceInfo& info, VirtualEndpoint* endpoint);
+    // Detaches it: open handles fail every later request and pending ones wake with failure.
+    void Detach(const std::string& path);
+    bool IsAttached(const std::string& path) const;
+    // Queues an input report to every open handle of `path`, readable after its time on the wire
+    // plus `extraDelay`.
+    void SendInput(const std::string& path, std::span<const uint8_t> report,
+                   std::chrono::microseconds extraDelay = std::chrono::microseconds{0});
+
+    void SetTiming(WireTiming timing);
+    WireTiming Timing() const;
+    // When set, writes never complete (the request stays pending until its time limit).
+    void SetWritesStall(bool stall);
+    // When set, enumeration fails.
+    void SetEnumerationFails(bool fail);
+
+    std::vector<TranscriptEntry> Transcript() const;
+    void ClearTranscript();
+    size_t OpenHandleCount() const;
+
+    // ---- HidBackend
+    bool Enumerate(std::vector<std::optional<std::string>>& paths) override;
+    std::unique_ptr<HidHandle> Open(const std::string& path, const HidOpenFlags& flags) override;
+    bool Probe(const std::string& path) override;
+
+    struct Port;  // one open handle's queue
+
+private:
+    struct Interface {
+        VirtualInterfaceInfo info;
+        VirtualEndpoint* endpoint = nullptr;
+        bool attached = false;
+        std::vector<std::weak_ptr<Port>> ports;
+    };
+    friend class VirtualHandle;
+    void Record(TraceDirection dir, uint16_t usagePage, std::span<const uint8_t> bytes);
+    bool DeliverOutput(const std::shared_ptr<Port>& port, std::span<const uint8_t> report,
+                       uint32_t timeoutMs);
+
+    mutable std::mutex mutex_;
+    std::vector<std::string> order_;
+    std::map<std::string, Interface> interfaces_;
+    WireTiming timing_;
+    bool writesStall_ = false;
+    bool enumerationFails_ = false;
+    mutable std::mutex transcriptMutex_;
+    std::vector<TranscriptEntry> transcript_;
+};
+
+}  // namespace vq::sim
