@@ -35,11 +35,12 @@ void ConnectRead(benchmark::State& state) {
         session.Begin();
         session.ReadInfo(info);
         session.ReadBlock(block);
-        for (int n = 0; n < 5; ++n) session.ReadIndexedBlock(block, n);
+        for (int n = 0; n < 5; ++n)
+            session.ReadIndexedBlock(block, n);
         session.End();
-        elapsedMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                               start)
-                         .count();
+        elapsedMs +=
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
         reports = bus.Transcript().size();
     }
     // Each request and each answer costs its wire time; End waits 10 ms before it is sent.

@@ -121,7 +121,8 @@ bool ConnectMouse(DeviceSession& session, std::ostream& err) {
     session.SetIdentity(DeviceKind::Mouse);
     std::lock_guard lock(session.IoLock());
     switch (ConnectConfigCollection(session)) {
-        case SearchResult::Connected: return true;
+        case SearchResult::Connected:
+            return true;
         case SearchResult::NotFound:
             err << "quilletctl: no mouse found (vendor 0x0C45, product 0x7643); is it plugged in "
                    "and may this user open it?\n";
@@ -135,12 +136,18 @@ bool ConnectMouse(DeviceSession& session, std::ostream& err) {
 
 const char* Describe(int result) {
     switch (result) {
-        case kResultNoAnswer: return "the mouse did not answer";
-        case kResultLinkLost: return "the link to the mouse was lost";
-        case kResultRefusedFF: return "the mouse refused the request (status 0xFF)";
-        case kResultRefusedFE: return "the mouse refused the request (status 0xFE)";
-        case kResultBadIndex: return "block index out of range";
-        default: return "unexpected result";
+        case kResultNoAnswer:
+            return "the mouse did not answer";
+        case kResultLinkLost:
+            return "the link to the mouse was lost";
+        case kResultRefusedFF:
+            return "the mouse refused the request (status 0xFF)";
+        case kResultRefusedFE:
+            return "the mouse refused the request (status 0xFE)";
+        case kResultBadIndex:
+            return "block index out of range";
+        default:
+            return "unexpected result";
     }
 }
 

@@ -34,10 +34,11 @@ std::array<uint8_t, SimMouse::kRecordSize> DefaultMouseRecord(uint8_t slot) {
     r[14] = 3;  // report rate: 1000 Hz
     static constexpr uint16_t kStages[7] = {400, 800, 1600, 3200, 4800, 6400, 12000};
     static constexpr size_t kStageOffset[7] = {15, 17, 19, 21, 24, 26, 28};
-    for (size_t s = 0; s < 7; ++s) PutU16(&r[kStageOffset[s]], kStages[s] / 50);
+    for (size_t s = 0; s < 7; ++s)
+        PutU16(&r[kStageOffset[s]], kStages[s] / 50);
     r[23] = 1;  // active stage: 800 DPI
-    static constexpr uint8_t kColours[7][3] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},
-                                               {255, 255, 0}, {0, 255, 255}, {255, 0, 255},
+    static constexpr uint8_t kColours[7][3] = {{255, 0, 0},    {0, 255, 0},   {0, 0, 255},
+                                               {255, 255, 0},  {0, 255, 255}, {255, 0, 255},
                                                {255, 255, 255}};
     for (size_t s = 0; s < 7; ++s)
         std::copy_n(kColours[s], 3, r.begin() + static_cast<std::ptrdiff_t>(30 + 3 * s));
@@ -59,19 +60,19 @@ std::array<uint8_t, SimMouse::kBlockSize> DefaultMouseKeyLayer() {
 }
 
 class SimMouse::ConfigEndpoint : public VirtualEndpoint {
-public:
+  public:
     explicit ConfigEndpoint(SimMouse* mouse) : mouse_(mouse) {}
     void OnOutputReport(std::span<const uint8_t> report) override { mouse_->HandleRequest(report); }
     std::optional<uint16_t> FirstInputUsage(std::span<const uint8_t>) const override {
         return std::nullopt;
     }
 
-private:
+  private:
     SimMouse* mouse_;
 };
 
 class SimMouse::EventEndpoint : public VirtualEndpoint {
-public:
+  public:
     void OnOutputReport(std::span<const uint8_t>) override {}
     std::optional<uint16_t> FirstInputUsage(std::span<const uint8_t> report) const override {
         if (report.size() < 3 || report[0] != kEventReportId) return std::nullopt;
@@ -88,10 +89,16 @@ SimMouse::SimMouse(VirtualHidBus& bus, SimMouseConfig config)
     ResetLocked();
 }
 
-SimMouse::~SimMouse() { Unplug(); }
+SimMouse::~SimMouse() {
+    Unplug();
+}
 
-std::string SimMouse::ConfigPath() const { return config_.pathPrefix + "&mi_00&col01#cfg"; }
-std::string SimMouse::EventPath() const { return config_.pathPrefix + "&mi_01&col01#evt"; }
+std::string SimMouse::ConfigPath() const {
+    return config_.pathPrefix + "&mi_00&col01#cfg";
+}
+std::string SimMouse::EventPath() const {
+    return config_.pathPrefix + "&mi_01&col01#evt";
+}
 
 void SimMouse::ResetLocked() {
     currentSlot_ = 0;
@@ -123,12 +130,12 @@ void SimMouse::Plug() {
         if (plugged_) return;
         plugged_ = true;
     }
-    const VirtualInterfaceInfo cfg{
-        ConfigPath(),
-        {0x0C45, config_.productId, 0x0100},
-        {kConfigUsageSim, kConfigUsagePageSim, 64, 64, 0}};
-    const VirtualInterfaceInfo evt{
-        EventPath(), {0x0C45, config_.productId, 0x0100}, {kEventUsageSim, kEventUsagePageSim, 3, 0, 0}};
+    const VirtualInterfaceInfo cfg{ConfigPath(),
+                                   {0x0C45, config_.productId, 0x0100},
+                                   {kConfigUsageSim, kConfigUsagePageSim, 64, 64, 0}};
+    const VirtualInterfaceInfo evt{EventPath(),
+                                   {0x0C45, config_.productId, 0x0100},
+                                   {kEventUsageSim, kEventUsagePageSim, 3, 0, 0}};
     if (config_.eventCollectionFirst) {
         bus_.Attach(evt, eventEndpoint_.get());
         bus_.Attach(cfg, configEndpoint_.get());
@@ -182,8 +189,10 @@ void SimMouse::HandleRequest(std::span<const uint8_t> report) {
         delayMs = answerDelayMs_;
         std::copy_n(report.begin(), 7, answer.begin());
         uint8_t status = 0x00;
-        const uint16_t sum = ComputeChecksum(std::span<const uint8_t, kReportSize>(report.data(), kReportSize));
-        const uint16_t sent = static_cast<uint16_t>(report[R::kChecksumLow] | (report[R::kChecksumHigh] << 8));
+        const uint16_t sum =
+            ComputeChecksum(std::span<const uint8_t, kReportSize>(report.data(), kReportSize));
+        const uint16_t sent =
+            static_cast<uint16_t>(report[R::kChecksumLow] | (report[R::kChecksumHigh] << 8));
         const uint8_t n = report[R::kLength];
         const size_t address = report[R::kAddressLow] | (report[R::kAddressHigh] << 8);
         const uint8_t* data = report.data() + R::kData;
@@ -204,7 +213,8 @@ void SimMouse::HandleRequest(std::span<const uint8_t> report) {
                         status = kStatusRefusedFF;
                         break;
                     }
-                    for (size_t i = 0; i < n; ++i) out[i] = ReadParamLocked(address + i);
+                    for (size_t i = 0; i < n; ++i)
+                        out[i] = ReadParamLocked(address + i);
                     break;
                 case Command::WriteParams:
                     if (n > kReportDataSize || address + n > params_.size()) {
@@ -212,11 +222,14 @@ void SimMouse::HandleRequest(std::span<const uint8_t> report) {
                         break;
                     }
                     if (address == 0 && n == 1) {
-                        if (data[0] < kSlots) currentSlot_ = data[0];
-                        else status = kStatusRefusedFE;
+                        if (data[0] < kSlots)
+                            currentSlot_ = data[0];
+                        else
+                            status = kStatusRefusedFE;
                         break;
                     }
-                    for (size_t i = 0; i < n; ++i) WriteParamLocked(address + i, data[i]);
+                    for (size_t i = 0; i < n; ++i)
+                        WriteParamLocked(address + i, data[i]);
                     break;
                 case Command::ReadBlock:
                     if (n > kReportDataSize || address + n > factory_.size()) {
@@ -248,14 +261,17 @@ void SimMouse::HandleRequest(std::span<const uint8_t> report) {
                         break;
                     }
                     if (address == 0 || lightFrames_.empty()) lightFrames_.emplace_back();
-                    if (lightFrames_.back().size() < address + n) lightFrames_.back().resize(address + n);
-                    std::copy_n(data, n, lightFrames_.back().begin() + static_cast<std::ptrdiff_t>(address));
+                    if (lightFrames_.back().size() < address + n)
+                        lightFrames_.back().resize(address + n);
+                    std::copy_n(data, n,
+                                lightFrames_.back().begin() + static_cast<std::ptrdiff_t>(address));
                     break;
                 case Command::WriteMacroData:
                 case Command::WriteScriptData: {
-                    auto& memory = report[R::kCommand] == static_cast<uint8_t>(Command::WriteMacroData)
-                                       ? macros_
-                                       : scripts_;
+                    auto& memory =
+                        report[R::kCommand] == static_cast<uint8_t>(Command::WriteMacroData)
+                            ? macros_
+                            : scripts_;
                     if (n > kReportDataSize || address + n > memory.size()) {
                         status = kStatusRefusedFE;  // does not fit the memory
                         break;
@@ -323,7 +339,8 @@ std::array<uint8_t, SimMouse::kSlots * SimMouse::kRecordSize> SimMouse::ParamMem
 std::array<uint8_t, SimMouse::kRecordSize> SimMouse::CurrentRecord() const {
     std::lock_guard lock(mutex_);
     std::array<uint8_t, kRecordSize> r{};
-    for (size_t i = 0; i < kRecordSize; ++i) r[i] = ReadParamLocked(i);
+    for (size_t i = 0; i < kRecordSize; ++i)
+        r[i] = ReadParamLocked(i);
     return r;
 }
 

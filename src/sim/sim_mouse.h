@@ -22,7 +22,7 @@ struct SimMouseConfig {
 };
 
 class SimMouse {
-public:
+  public:
     static constexpr size_t kSlots = 5;
     static constexpr size_t kRecordSize = 64;
     static constexpr size_t kKeyMemorySize = 4 * 126 + 512;
@@ -72,7 +72,7 @@ public:
 
     VirtualHidBus& Bus() { return bus_; }
 
-private:
+  private:
     class ConfigEndpoint;
     class EventEndpoint;
     void HandleRequest(std::span<const uint8_t> report);

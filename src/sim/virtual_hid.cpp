@@ -24,7 +24,7 @@ struct VirtualHidBus::Port {
 };
 
 class VirtualHandle : public HidHandle {
-public:
+  public:
     VirtualHandle(VirtualHidBus* bus, std::shared_ptr<VirtualHidBus::Port> port)
         : bus_(bus), port_(std::move(port)) {}
 
@@ -85,7 +85,7 @@ public:
 
     ~VirtualHandle() override { Cancel(); }
 
-private:
+  private:
     VirtualHidBus* bus_;
     std::shared_ptr<VirtualHidBus::Port> port_;
 };
@@ -98,7 +98,8 @@ VirtualHidBus::~VirtualHidBus() {
         std::lock_guard lock(mutex_);
         paths = order_;
     }
-    for (const auto& path : paths) Detach(path);
+    for (const auto& path : paths)
+        Detach(path);
 }
 
 void VirtualHidBus::Attach(const VirtualInterfaceInfo& info, VirtualEndpoint* endpoint) {
@@ -187,7 +188,8 @@ bool VirtualHidBus::DeliverOutput(const std::shared_ptr<Port>& port,
         const Clock::time_point start = Clock::now();
         const bool forever = timeoutMs == kInfinite;
         const Clock::time_point deadline = start + std::chrono::milliseconds(timeoutMs);
-        const Clock::time_point doneAt = stall ? Clock::time_point::max() : start + timing.perReportOut;
+        const Clock::time_point doneAt =
+            stall ? Clock::time_point::max() : start + timing.perReportOut;
         if (!forever && doneAt > deadline) {
             port->cv.wait_until(lock, deadline, [&] { return port->Dead(); });
             return false;
@@ -257,7 +259,8 @@ bool VirtualHidBus::Enumerate(std::vector<std::optional<std::string>>& paths) {
     std::lock_guard lock(mutex_);
     paths.clear();
     if (enumerationFails_) return false;
-    for (const auto& path : order_) paths.emplace_back(path);
+    for (const auto& path : order_)
+        paths.emplace_back(path);
     return true;
 }
 
@@ -273,6 +276,8 @@ std::unique_ptr<HidHandle> VirtualHidBus::Open(const std::string& path, const Hi
     return std::make_unique<VirtualHandle>(this, std::move(port));
 }
 
-bool VirtualHidBus::Probe(const std::string& path) { return IsAttached(path); }
+bool VirtualHidBus::Probe(const std::string& path) {
+    return IsAttached(path);
+}
 
 }  // namespace vq::sim

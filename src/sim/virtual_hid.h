@@ -27,7 +27,7 @@ struct VirtualInterfaceInfo {
 
 // The device side of one interface.
 class VirtualEndpoint {
-public:
+  public:
     virtual ~VirtualEndpoint() = default;
     // A report the host wrote, after its time on the wire. Runs on the writing thread.
     virtual void OnOutputReport(std::span<const uint8_t> report) = 0;
@@ -47,7 +47,7 @@ struct WireTiming {
 };
 
 class VirtualHidBus : public HidBackend {
-public:
+  public:
     VirtualHidBus();
     ~VirtualHidBus() override;
 
@@ -80,7 +80,7 @@ public:
 
     struct Port;  // one open handle's queue
 
-private:
+  private:
     struct Interface {
         VirtualInterfaceInfo info;
         VirtualEndpoint* endpoint = nullptr;

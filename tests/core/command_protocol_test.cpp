@@ -13,10 +13,12 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-uint16_t Address(const Bytes& r) { return static_cast<uint16_t>(r[5] | (r[6] << 8)); }
+uint16_t Address(const Bytes& r) {
+    return static_cast<uint16_t>(r[5] | (r[6] << 8));
+}
 
 class CommandProtocol : public SimMouseTest {
-protected:
+  protected:
     void SetUp() override { Connect(); }
 };
 
@@ -27,7 +29,8 @@ TEST(CommandReportFrame, ChecksumCoversBytesThreeToSixtyThreeAndIsSealedLast) {
     r.SetData(data);
     r.Seal();
     unsigned sum = 0;
-    for (size_t i = 3; i < 64; ++i) sum += r.bytes[i];
+    for (size_t i = 3; i < 64; ++i)
+        sum += r.bytes[i];
     EXPECT_EQ(r.Checksum(), sum & 0xFFFF);
     EXPECT_EQ(r.bytes[0], 0x04);
     EXPECT_EQ(r.bytes[5], 0x34);
@@ -64,7 +67,8 @@ TEST_F(CommandProtocol, ReadInfoCopiesExactlyThirtyThreeBytes) {
     EXPECT_EQ(requests[0][2], 0x00);
     const auto expected = mouse->Info();
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), info.begin()));
-    for (size_t i = kInfoSize; i < info.size(); ++i) EXPECT_EQ(info[i], 0xEE) << i;
+    for (size_t i = kInfoSize; i < info.size(); ++i)
+        EXPECT_EQ(info[i], 0xEE) << i;
     EXPECT_EQ(info[6], 32);
     EXPECT_EQ(info[9] | (info[10] << 8), 0x3389);
 }
@@ -86,7 +90,8 @@ TEST_F(CommandProtocol, ReadBlockSendsTenReportsAndAssemblesTheBlock) {
 
 TEST_F(CommandProtocol, IndexedBlocksAreAddressedAtIndexTimes126) {
     std::array<uint8_t, 512> layer{};
-    for (size_t i = 0; i < layer.size(); ++i) layer[i] = static_cast<uint8_t>(i * 7);
+    for (size_t i = 0; i < layer.size(); ++i)
+        layer[i] = static_cast<uint8_t>(i * 7);
     ASSERT_EQ(session->WriteIndexedBlock(layer, 2), kResultSuccess);
     auto requests = Requests();
     ASSERT_EQ(requests.size(), 10u);
@@ -112,7 +117,8 @@ TEST_F(CommandProtocol, BlockIndexOutOfRangeSendsNothing) {
 
 TEST_F(CommandProtocol, ShortLastChunkKeepsThePreviousChunksBytesUnderTheChecksum) {
     Bytes data(57);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(0x80 + i);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(0x80 + i);
     ASSERT_EQ(session->WriteMacroData(data), kResultSuccess);
     auto requests = Requests();
     ASSERT_EQ(requests.size(), 2u);
@@ -122,7 +128,8 @@ TEST_F(CommandProtocol, ShortLastChunkKeepsThePreviousChunksBytesUnderTheChecksu
     EXPECT_EQ(Address(requests[1]), 56);
     EXPECT_EQ(requests[1][8], data[56]);
     // Bytes after the one-byte chunk are those the first chunk left in the frame.
-    for (size_t i = 9; i < 64; ++i) EXPECT_EQ(requests[1][i], data[i - 8]) << i;
+    for (size_t i = 9; i < 64; ++i)
+        EXPECT_EQ(requests[1][i], data[i - 8]) << i;
     CommandReport second;
     std::copy(requests[1].begin(), requests[1].end(), second.bytes.begin());
     EXPECT_EQ(second.Checksum(), ComputeChecksum(second.bytes));
@@ -224,7 +231,8 @@ TEST_F(CommandProtocol, FactoryResetNeverClearsConnected) {
 
 TEST_F(CommandProtocol, ParamsRoundTripAndRefuseOversizedLengths) {
     Bytes record(56);
-    for (size_t i = 0; i < record.size(); ++i) record[i] = static_cast<uint8_t>(i + 1);
+    for (size_t i = 0; i < record.size(); ++i)
+        record[i] = static_cast<uint8_t>(i + 1);
     ASSERT_EQ(session->WriteParams(record, 64), kResultSuccess);
     std::array<uint8_t, 56> back{};
     ASSERT_EQ(session->ReadParams(back, 56, 64), kResultSuccess);
@@ -266,7 +274,8 @@ TEST_F(CommandProtocol, ConcurrentCommandsNeverSwapAnswers) {
     std::atomic<bool> stop{false};
     std::thread light([&] {
         Bytes frame(100, 0x42);
-        while (!stop) session->WriteLightFrame(frame);
+        while (!stop)
+            session->WriteLightFrame(frame);
     });
     for (int i = 0; i < 200; ++i) {
         std::array<uint8_t, kInfoSize> info{};

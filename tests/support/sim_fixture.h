@@ -13,10 +13,12 @@
 
 namespace vq::test {
 
-inline TransportTiming FastTiming() { return {/*write*/ 200, /*read*/ 30, /*attempts*/ 4, /*end*/ 0}; }
+inline TransportTiming FastTiming() {
+    return {/*write*/ 200, /*read*/ 30, /*attempts*/ 4, /*end*/ 0};
+}
 
 class SimMouseTest : public ::testing::Test {
-protected:
+  protected:
     SimMouseTest() {
         bus.SetTiming({std::chrono::microseconds{0}, std::chrono::microseconds{0}});
         mouse = std::make_unique<sim::SimMouse>(bus);

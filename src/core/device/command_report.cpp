@@ -6,7 +6,8 @@ namespace vq {
 
 uint16_t ComputeChecksum(std::span<const uint8_t, kReportSize> frame) {
     unsigned sum = 0;
-    for (size_t i = CommandReport::kCommand; i < kReportSize; ++i) sum += frame[i];
+    for (size_t i = CommandReport::kCommand; i < kReportSize; ++i)
+        sum += frame[i];
     return static_cast<uint16_t>(sum);  // 61 bytes of at most 255 always fit 16 bits
 }
 

@@ -44,8 +44,8 @@ struct CommandReport {
     std::array<uint8_t, kReportSize> bytes{};
 
     // Byte offsets.
-    static constexpr size_t kId = 0, kChecksumLow = 1, kChecksumHigh = 2, kCommand = 3,
-                            kLength = 4, kAddressLow = 5, kAddressHigh = 6, kStatus = 7, kData = 8;
+    static constexpr size_t kId = 0, kChecksumLow = 1, kChecksumHigh = 2, kCommand = 3, kLength = 4,
+                            kAddressLow = 5, kAddressHigh = 6, kStatus = 7, kData = 8;
 
     // A zeroed frame with the report ID, command code, byte 4 and address set.
     static CommandReport Make(Command command, uint8_t lengthOrParam, uint16_t address);

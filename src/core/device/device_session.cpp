@@ -10,18 +10,24 @@ namespace vq {
 
 const char* DeviceKindPrefix(DeviceKind kind) {
     switch (kind) {
-        case DeviceKind::Keyboard: return "kb";
-        case DeviceKind::Mouse: return "ms";
-        case DeviceKind::Mousepad: return "mp";
+        case DeviceKind::Keyboard:
+            return "kb";
+        case DeviceKind::Mouse:
+            return "ms";
+        case DeviceKind::Mousepad:
+            return "mp";
     }
     return "";
 }
 
 uint16_t ProductIdOf(DeviceKind kind) {
     switch (kind) {
-        case DeviceKind::Keyboard: return kKeyboardProductId;
-        case DeviceKind::Mouse: return kMouseProductId;
-        case DeviceKind::Mousepad: return kMousepadProductId;
+        case DeviceKind::Keyboard:
+            return kKeyboardProductId;
+        case DeviceKind::Mouse:
+            return kMouseProductId;
+        case DeviceKind::Mousepad:
+            return kMousepadProductId;
     }
     return 0;
 }
@@ -95,8 +101,8 @@ int DeviceSession::TransactImpl(Transport transport, std::span<const uint8_t> re
             if (transport == Transport::Normal) connected_ = false;
             return kResultLinkLost;
         }
-        const int read = device_.ReadReport(answer.size(), outCount, answer.data(),
-                                            timing.readTimeoutMs);
+        const int read =
+            device_.ReadReport(answer.size(), outCount, answer.data(), timing.readTimeoutMs);
         if (read != 0) return kResultSuccess;
         Logf(LogLevel::Debug, "request %02x at %02x%02x: no answer (attempt %d of %d)", send[3],
              send[6], send[5], attempt, attempts);
@@ -178,8 +184,8 @@ int DeviceSession::WriteParams(std::span<const uint8_t> source, uint16_t address
         Logf(LogLevel::Error, "WriteParams of %zu bytes refused (at most 56)", source.size());
         return kResultNoAnswer;
     }
-    CommandReport request = CommandReport::Make(
-        Command::WriteParams, static_cast<uint8_t>(source.size()), address);
+    CommandReport request =
+        CommandReport::Make(Command::WriteParams, static_cast<uint8_t>(source.size()), address);
     request.SetData(source);
     CommandReport answer;
     return Exchange(Transport::Normal, request, answer);
@@ -188,13 +194,13 @@ int DeviceSession::WriteParams(std::span<const uint8_t> source, uint16_t address
 int DeviceSession::ReadChunked(Command command, std::span<uint8_t> destination, uint16_t total,
                                uint16_t base) {
     if (destination.size() < total) {
-        Logf(LogLevel::Error, "block read of %u bytes into %zu refused", total,
-             destination.size());
+        Logf(LogLevel::Error, "block read of %u bytes into %zu refused", total, destination.size());
         return kResultNoAnswer;
     }
     CommandReport request = CommandReport::Make(command, 0, 0), answer;
     for (uint16_t position = 0; position < total; position += kReportDataSize) {
-        const auto chunk = static_cast<uint8_t>(std::min<size_t>(kReportDataSize, total - position));
+        const auto chunk =
+            static_cast<uint8_t>(std::min<size_t>(kReportDataSize, total - position));
         request.SetHeader(chunk, static_cast<uint16_t>(base + position));
         const int result = Exchange(Transport::Normal, request, answer);
         if (result != kResultSuccess) return result;
@@ -212,8 +218,8 @@ int DeviceSession::WriteChunked(Command command, Transport transport,
     }
     // Addresses are 16 bits; a longer image would wrap over data already sent.
     if (total > 0 && base + total - 1 > 0xFFFF) {
-        Logf(LogLevel::Error, "write of %zu bytes at %u exceeds the device's address range",
-             total, base);
+        Logf(LogLevel::Error, "write of %zu bytes at %u exceeds the device's address range", total,
+             base);
         return kResultNoAnswer;
     }
     if (total == 0) return kResultSuccess;

@@ -45,7 +45,7 @@ struct TransportTiming {
 };
 
 class DeviceSession {
-public:
+  public:
     explicit DeviceSession(HidBackend* backend, TransportTiming timing = {});
     ~DeviceSession();
     DeviceSession(const DeviceSession&) = delete;
@@ -96,15 +96,14 @@ public:
                        size_t* outCount);
     int TransactOnce(std::span<uint8_t, kReportSize> request);
 
-private:
+  private:
     enum class Transport { Normal, Stream };
     int TransactImpl(Transport transport, std::span<const uint8_t> request,
                      std::span<uint8_t> answer, size_t* outCount);
     void DiscardStaleInput();
     // Sends one sealed request and checks the answer's status; copies the answer out.
     int Exchange(Transport transport, CommandReport& request, CommandReport& answer);
-    int ReadChunked(Command command, std::span<uint8_t> destination, uint16_t total,
-                    uint16_t base);
+    int ReadChunked(Command command, std::span<uint8_t> destination, uint16_t total, uint16_t base);
     int WriteChunked(Command command, Transport transport, std::span<const uint8_t> source,
                      size_t total, uint16_t base);
 

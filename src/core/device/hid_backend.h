@@ -42,7 +42,7 @@ struct HidCaps {
 // limit passed, the device failed the request, or Cancel was called from another thread. They
 // never return while the operating system may still touch the caller's buffer.
 class HidHandle {
-public:
+  public:
     virtual ~HidHandle() = default;
 
     virtual HidAttributes Attributes() const = 0;
@@ -51,7 +51,8 @@ public:
     // true when a report was received; `transferred` is the byte count (0 on failure).
     virtual bool Read(std::span<uint8_t> buffer, size_t& transferred, uint32_t timeoutMs) = 0;
     // true when the report was written in time.
-    virtual bool Write(std::span<const uint8_t> report, size_t& transferred, uint32_t timeoutMs) = 0;
+    virtual bool Write(std::span<const uint8_t> report, size_t& transferred,
+                       uint32_t timeoutMs) = 0;
 
     // Wakes every pending Read/Write with failure. Thread-safe; may be called more than once.
     virtual void Cancel() = 0;
@@ -62,7 +63,7 @@ public:
 };
 
 class HidBackend {
-public:
+  public:
     virtual ~HidBackend() = default;
 
     // Lists the present HID interfaces in the system's order. An entry that could not be read is

@@ -128,7 +128,9 @@ std::string FormatTraceLine(TraceDirection dir, uint16_t usagePage,
 
 HidDevice::HidDevice(HidBackend* backend) : backend_(backend), list_(backend) {}
 
-HidDevice::~HidDevice() { Close(); }
+HidDevice::~HidDevice() {
+    Close();
+}
 
 std::shared_ptr<HidHandle> HidDevice::CurrentHandle() const {
     std::lock_guard lock(stateMutex_);

@@ -18,7 +18,7 @@ namespace vq {
 
 // The result of one enumeration, handed out path by path.
 class HidDeviceList {
-public:
+  public:
     explicit HidDeviceList(HidBackend* backend) : backend_(backend) {}
 
     // Resets the cursor and lists the present interfaces. On failure the list is empty.
@@ -31,7 +31,7 @@ public:
     uint32_t Count() const { return count_; }
     bool HasPaths() const { return hasPaths_; }
 
-private:
+  private:
     HidBackend* backend_;
     std::vector<std::optional<std::string>> paths_;
     bool hasPaths_ = false;
@@ -51,13 +51,14 @@ using HidTraceSink =
 // Installs a process-wide sink that sees every report written or received (null removes it).
 void SetHidTraceSink(HidTraceSink sink);
 // "> cfg 04 01 ..." — direction, collection and the bytes in two-digit hex.
-std::string FormatTraceLine(TraceDirection dir, uint16_t usagePage, std::span<const uint8_t> report);
+std::string FormatTraceLine(TraceDirection dir, uint16_t usagePage,
+                            std::span<const uint8_t> report);
 
 // One HID interface, opened by path. Report I/O is serialised by its user (a DeviceSession's
 // lock, or a listener that owns the device); Open and Close may come from any thread and wake a
 // pending read or write, which then returns 0.
 class HidDevice {
-public:
+  public:
     explicit HidDevice(HidBackend* backend);
     ~HidDevice();
     HidDevice(const HidDevice&) = delete;
@@ -89,7 +90,7 @@ public:
     bool Reading() const { return reading_.load(); }
     bool Writing() const { return writing_.load(); }
 
-private:
+  private:
     std::shared_ptr<HidHandle> CurrentHandle() const;
     void CloseLocked(std::unique_lock<std::mutex>& lock);
 

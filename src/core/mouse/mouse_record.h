@@ -13,7 +13,7 @@ struct Rgb {
 };
 
 class MouseRecord {
-public:
+  public:
     static constexpr size_t kSize = 54;
     static constexpr size_t kWireSize = 56;
     static constexpr int kStages = 7;
@@ -22,11 +22,12 @@ public:
     // Byte offsets.
     static constexpr size_t kSlot = 0, kLightMode = 1, kBrightness = 2, kLightSpeed = 3,
                             kLightDirection = 4, kSevenColor = 5, kLightRed = 6, kLightGreen = 7,
-                            kLightBlue = 8, kReportRate = 14, kActiveStage = 23,
-                            kStageColor = 30, kLiftHeight = 51, kLineAdjust = 52, kLastMode = 53;
+                            kLightBlue = 8, kReportRate = 14, kActiveStage = 23, kStageColor = 30,
+                            kLiftHeight = 51, kLineAdjust = 52, kLastMode = 53;
     // Stage 4 and stage 5 are not adjacent: the active stage byte lies between them.
     static constexpr size_t StageOffset(int stage) {
-        return stage < 4 ? 15 + 2 * static_cast<size_t>(stage) : 24 + 2 * static_cast<size_t>(stage - 4);
+        return stage < 4 ? 15 + 2 * static_cast<size_t>(stage)
+                         : 24 + 2 * static_cast<size_t>(stage - 4);
     }
 
     std::array<uint8_t, kSize> bytes{};
