@@ -20,45 +20,6 @@ void PutU16(uint8_t* at, uint16_t v) {
 
 }  // namespace
 
-std::array<uint8_t, SimMouse::kRecordSize> DefaultMouseRecord(uint8_t slot) {
-    std::array<uint8_t, SimMouse::kRecordSize> r{};
-    r[0] = slot;
-    r[1] = 1;     // light mode: breathing
-    r[2] = 3;     // brightness
-    r[3] = 2;     // speed
-    r[4] = 1;     // direction
-    r[5] = 0;     // single colour
-    r[6] = 0x00;  // colour: cyan-blue
-    r[7] = 0xA0;
-    r[8] = 0xFF;
-    r[14] = 3;  // report rate: 1000 Hz
-    static constexpr uint16_t kStages[7] = {400, 800, 1600, 3200, 4800, 6400, 12000};
-    static constexpr size_t kStageOffset[7] = {15, 17, 19, 21, 24, 26, 28};
-    for (size_t s = 0; s < 7; ++s)
-        PutU16(&r[kStageOffset[s]], kStages[s] / 50);
-    r[23] = 1;  // active stage: 800 DPI
-    static constexpr uint8_t kColours[7][3] = {{255, 0, 0},    {0, 255, 0},   {0, 0, 255},
-                                               {255, 255, 0},  {0, 255, 255}, {255, 0, 255},
-                                               {255, 255, 255}};
-    for (size_t s = 0; s < 7; ++s)
-        std::copy_n(kColours[s], 3, r.begin() + static_cast<std::ptrdiff_t>(30 + 3 * s));
-    r[51] = 1;  // lift-off: middle
-    r[52] = 0;
-    r[53] = 1;  // last mode
-    return r;
-}
-
-std::array<uint8_t, SimMouse::kBlockSize> DefaultMouseKeyLayer() {
-    std::array<uint8_t, SimMouse::kBlockSize> layer{};
-    static constexpr uint8_t kButtons[8][3] = {
-        {0x10, 0x01, 0}, {0x10, 0x04, 0}, {0x10, 0x02, 0}, {0x10, 0x10, 0},
-        {0x10, 0x08, 0}, {0x13, 0x01, 0}, {0x13, 0x02, 0}, {0xA0, 0x02, 0},
-    };
-    for (size_t n = 0; n < 8; ++n)
-        std::copy_n(kButtons[n], 3, layer.begin() + static_cast<std::ptrdiff_t>(3 * n));
-    return layer;
-}
-
 class SimMouse::ConfigEndpoint : public VirtualEndpoint {
   public:
     explicit ConfigEndpoint(SimMouse* mouse) : mouse_(mouse) {}

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/mouse/mouse_defaults.h"
 #include "sim/virtual_hid.h"
 
 namespace vq::sim {
@@ -103,8 +104,13 @@ class SimMouse {
     int checksumErrors_ = 0;
 };
 
-// The factory record of one slot and the factory key layer, shared with tools and tests.
-std::array<uint8_t, SimMouse::kRecordSize> DefaultMouseRecord(uint8_t slot);
-std::array<uint8_t, SimMouse::kBlockSize> DefaultMouseKeyLayer();
+// The factory record of one slot and the factory key layer: the core's defaults, which the
+// shipped profiles carry too.
+inline std::array<uint8_t, SimMouse::kRecordSize> DefaultMouseRecord(uint8_t slot) {
+    return vq::DefaultMouseRecord(slot);
+}
+inline std::array<uint8_t, SimMouse::kBlockSize> DefaultMouseKeyLayer() {
+    return vq::DefaultMouseKeyLayer();
+}
 
 }  // namespace vq::sim

@@ -1,9 +1,11 @@
 #pragma once
 // The mouse's live parameter record: 54 bytes, little-endian, sent as 56 at address 0.
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace vq {
 
@@ -32,6 +34,8 @@ class MouseRecord {
 
     std::array<uint8_t, kSize> bytes{};
 
+    friend bool operator==(const MouseRecord&, const MouseRecord&) = default;
+
     uint8_t Byte(size_t offset) const { return bytes[offset]; }
     void SetByte(size_t offset, uint8_t v) { bytes[offset] = v; }
 
@@ -47,6 +51,37 @@ class MouseRecord {
     uint8_t liftHeight() const { return bytes[kLiftHeight]; }
     uint8_t lineAdjust() const { return bytes[kLineAdjust]; }
     uint8_t lastMode() const { return bytes[kLastMode]; }
+
+    void SetSlot(uint8_t v) { bytes[kSlot] = v; }
+    void SetLightMode(uint8_t v) { bytes[kLightMode] = v; }
+    void SetBrightness(uint8_t v) { bytes[kBrightness] = v; }
+    void SetLightSpeed(uint8_t v) { bytes[kLightSpeed] = v; }
+    void SetLightDirection(uint8_t v) { bytes[kLightDirection] = v; }
+    void SetSevenColor(uint8_t v) { bytes[kSevenColor] = v; }
+    void SetLightColor(Rgb c) {
+        bytes[kLightRed] = c.red;
+        bytes[kLightGreen] = c.green;
+        bytes[kLightBlue] = c.blue;
+    }
+    void SetReportRate(uint8_t v) { bytes[kReportRate] = v; }
+    void SetActiveStage(uint8_t v) { bytes[kActiveStage] = v; }
+    void SetLiftHeight(uint8_t v) { bytes[kLiftHeight] = v; }
+    void SetLineAdjust(uint8_t v) { bytes[kLineAdjust] = v; }
+    void SetLastMode(uint8_t v) { bytes[kLastMode] = v; }
+
+    // The first 54 bytes of a longer image (a stored record, a read buffer); a shorter image
+    // fills what it has and leaves the rest zero.
+    static MouseRecord FromBytes(std::span<const uint8_t> image) {
+        MouseRecord r;
+        std::copy_n(image.begin(), std::min(image.size(), kSize), r.bytes.begin());
+        return r;
+    }
+    // What the flush sends: the 54 bytes and two zeros.
+    std::array<uint8_t, kWireSize> WireBytes() const {
+        std::array<uint8_t, kWireSize> wire{};
+        std::copy(bytes.begin(), bytes.end(), wire.begin());
+        return wire;
+    }
 
     // Stage sensitivity in 50-DPI steps, stage 0..6 (out-of-range stages read 0).
     uint16_t StageSteps(int stage) const {
