@@ -16,10 +16,8 @@ namespace vq {
 // lighting alone, the key assignments alone.
 enum class ProfileFamily { Device = 0, Light = 1, Key = 2 };
 
-inline constexpr size_t kKeyBlockSize = 512;
-inline constexpr size_t kMouseLightPayloadSize = 64;
-inline constexpr size_t kKeyboardLightPayloadSize = 1958;
-inline constexpr size_t kMousepadLightPayloadSize = 64;
+// The key-assignment block that starts every device payload and is the whole key payload.
+inline constexpr size_t kProfileKeyBlockSize = 512;
 
 // The kind code in a profile file's header: 1 keyboard, 2 mouse, 3 mousepad.
 constexpr uint16_t KindCode(DeviceKind kind) {
@@ -39,7 +37,7 @@ constexpr bool HasFamily(DeviceKind kind, ProfileFamily family) {
     return kind != DeviceKind::Mousepad || family == ProfileFamily::Light;
 }
 
-constexpr size_t LightPayloadSize(DeviceKind kind) {
+constexpr size_t ProfileLightPayloadSize(DeviceKind kind) {
     switch (kind) {
         case DeviceKind::Keyboard:
             return kKeyboardLightPayloadSize;
@@ -56,11 +54,11 @@ constexpr size_t PayloadSize(DeviceKind kind, ProfileFamily family) {
     if (!HasFamily(kind, family)) return 0;
     switch (family) {
         case ProfileFamily::Device:
-            return kKeyBlockSize + LightPayloadSize(kind);
+            return kProfileKeyBlockSize + ProfileLightPayloadSize(kind);
         case ProfileFamily::Light:
             return LightPayloadSize(kind);
         case ProfileFamily::Key:
-            return kKeyBlockSize;
+            return kProfileKeyBlockSize;
     }
     return 0;
 }
