@@ -40,11 +40,11 @@ constexpr bool HasFamily(DeviceKind kind, ProfileFamily family) {
 constexpr size_t ProfileLightPayloadSize(DeviceKind kind) {
     switch (kind) {
         case DeviceKind::Keyboard:
-            return kKeyboardLightPayloadSize;
+            return 1958;
         case DeviceKind::Mouse:
-            return kMouseLightPayloadSize;
+            return 64;
         case DeviceKind::Mousepad:
-            return kMousepadLightPayloadSize;
+            return 64;
     }
     return 0;
 }
@@ -56,7 +56,7 @@ constexpr size_t PayloadSize(DeviceKind kind, ProfileFamily family) {
         case ProfileFamily::Device:
             return kProfileKeyBlockSize + ProfileLightPayloadSize(kind);
         case ProfileFamily::Light:
-            return LightPayloadSize(kind);
+            return ProfileLightPayloadSize(kind);
         case ProfileFamily::Key:
             return kProfileKeyBlockSize;
     }
