@@ -253,4 +253,28 @@ bool MouseModel::LoadKeyPayload(std::span<const uint8_t> payload) {
     return true;
 }
 
+std::vector<uint8_t> MouseModel::BuildPayload(ProfileFamily family) {
+    switch (family) {
+        case ProfileFamily::Device:
+            return BuildDevicePayload();
+        case ProfileFamily::Light:
+            return BuildLightPayload();
+        case ProfileFamily::Key:
+            return BuildKeyPayload();
+    }
+    return {};
+}
+
+bool MouseModel::LoadPayload(ProfileFamily family, std::span<const uint8_t> payload) {
+    switch (family) {
+        case ProfileFamily::Device:
+            return LoadDevicePayload(payload);
+        case ProfileFamily::Light:
+            return LoadLightPayload(payload);
+        case ProfileFamily::Key:
+            return LoadKeyPayload(payload);
+    }
+    return false;
+}
+
 }  // namespace vq

@@ -22,6 +22,7 @@
 #include "core/device/key_assignment.h"
 #include "core/mouse/mouse_defaults.h"
 #include "core/mouse/mouse_record.h"
+#include "core/profile/profile_payload.h"
 
 namespace vq {
 
@@ -32,9 +33,11 @@ inline constexpr int kMouseButtons = 8;
 inline constexpr size_t kMouseStoredRecordSize = 64;
 inline constexpr size_t kMouseKeyLayerSize = 512;
 // Profile payload sizes.
-inline constexpr size_t kMouseDevicePayloadSize = kMouseKeyLayerSize + kMouseStoredRecordSize;
-inline constexpr size_t kMouseLightPayloadSize = kMouseStoredRecordSize;
-inline constexpr size_t kMouseKeyPayloadSize = kMouseKeyLayerSize;
+inline constexpr size_t kMouseDevicePayloadSize =
+    PayloadSize(DeviceKind::Mouse, ProfileFamily::Device);
+inline constexpr size_t kMouseKeyPayloadSize = PayloadSize(DeviceKind::Mouse, ProfileFamily::Key);
+static_assert(kMouseDevicePayloadSize == kMouseKeyLayerSize + kMouseStoredRecordSize);
+static_assert(kMouseLightPayloadSize == kMouseStoredRecordSize);
 // Where a stored record keeps the system values in the payloads.
 inline constexpr size_t kStoredPointerSpeed = 54;     // light payload
 inline constexpr size_t kStoredWheelLines = 54;       // device payload
@@ -83,7 +86,7 @@ class MouseModelObserver {
     virtual void MouseSettingsReplaced(MouseUpdate) {}
 };
 
-class MouseModel {
+class MouseModel : public ProfilePayloadModel {
   public:
     explicit MouseModel(MouseModelObserver* observer = nullptr);
     MouseModel(const MouseModel&) = delete;
@@ -150,6 +153,9 @@ class MouseModel {
     bool LoadDevicePayload(std::span<const uint8_t> payload);
     bool LoadLightPayload(std::span<const uint8_t> payload);
     bool LoadKeyPayload(std::span<const uint8_t> payload);
+    // The same, by family, for the profile store.
+    std::vector<uint8_t> BuildPayload(ProfileFamily family) override;
+    bool LoadPayload(ProfileFamily family, std::span<const uint8_t> payload) override;
 
     // ---- used by the device operations (mouse_device.h)
     MouseModelObserver* Observer() const { return observer_.load(); }
