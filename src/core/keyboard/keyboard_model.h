@@ -30,6 +30,8 @@ inline constexpr size_t kCustomLayoutSize = 378;  // 126 LEDs x red, green, blue
 // Profile payload sizes.
 inline constexpr size_t kKeyboardDevicePayloadSize =
     PayloadSize(DeviceKind::Keyboard, ProfileFamily::Device);
+inline constexpr size_t kKeyboardLightPayloadSize =
+    PayloadSize(DeviceKind::Keyboard, ProfileFamily::Light);
 inline constexpr size_t kKeyboardKeyPayloadSize =
     PayloadSize(DeviceKind::Keyboard, ProfileFamily::Key);
 static_assert(kKeyboardLightPayloadSize ==

@@ -18,6 +18,8 @@ namespace vq {
 
 inline constexpr int kMousepadRecords = 5;
 inline constexpr int kMousepadZones = 15;
+inline constexpr size_t kMousepadLightPayloadSize =
+    PayloadSize(DeviceKind::Mousepad, ProfileFamily::Light);
 static_assert(kMousepadLightPayloadSize == LightRecord::kStoredSize);
 inline constexpr size_t kMousepadBreathCounter = 9;
 

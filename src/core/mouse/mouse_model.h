@@ -35,6 +35,8 @@ inline constexpr size_t kMouseKeyLayerSize = 512;
 // Profile payload sizes.
 inline constexpr size_t kMouseDevicePayloadSize =
     PayloadSize(DeviceKind::Mouse, ProfileFamily::Device);
+inline constexpr size_t kMouseLightPayloadSize =
+    PayloadSize(DeviceKind::Mouse, ProfileFamily::Light);
 inline constexpr size_t kMouseKeyPayloadSize = PayloadSize(DeviceKind::Mouse, ProfileFamily::Key);
 static_assert(kMouseDevicePayloadSize == kMouseKeyLayerSize + kMouseStoredRecordSize);
 static_assert(kMouseLightPayloadSize == kMouseStoredRecordSize);
