@@ -9,7 +9,10 @@
 
 #include "core/device/device_search.h"
 #include "core/device/device_session.h"
+#include "cli/profile_commands.h"
 #include "core/mouse/mouse_record.h"
+#include "core/util/atomic_file.h"
+#include "platform/folders.h"
 #include "platform/hid_system.h"
 #include "sim/sim_mouse.h"
 
@@ -23,20 +26,29 @@ constexpr int kExitNoDevice = 3;
 constexpr int kExitDeviceError = 4;
 
 const char* kUsage =
-    "usage: quilletctl [--simulate] [--trace] [--json] COMMAND\n"
-    "  list   the HID interfaces found\n"
-    "  info   the mouse's information record\n"
-    "  read   the mouse's settings (the full read at connect, then its live record)\n"
+    "usage: quilletctl [OPTIONS] COMMAND\n"
+    "  list       the HID interfaces found\n"
+    "  info       the mouse's information record\n"
+    "  read       the mouse's settings (the full read at connect, then its live record)\n"
+    "  profiles   create the first profiles where there are none and list every family's\n"
+    "  profile add KIND FAMILY NAME\n"
+    "             add a profile from the shipped default (KIND ms, kb or mp; FAMILY device,\n"
+    "             light or key)\n"
     "options:\n"
-    "  --simulate   use the simulated mouse instead of real devices\n"
-    "  --trace      write every report to standard error\n"
-    "  --json       print `read` as JSON\n";
+    "  --simulate          use the simulated mouse instead of real devices\n"
+    "  --trace             write every report to standard error\n"
+    "  --json              print `read` as JSON\n"
+    "  --data-dir DIR      the data folder (default: $QUILLET_DATA_DIR, else\n"
+    "                      Documents/Varnhold Quillet)\n"
+    "  --program-dir DIR   where the shipped defaults are (default: beside quilletctl)\n";
 
 struct Options {
     bool simulate = false;
     bool trace = false;
     bool json = false;
     std::string command;
+    std::vector<std::string> operands;  // the words after the command
+    FileOptions files;
 };
 
 std::string Hex(uint32_t value, int width) {
@@ -249,13 +261,20 @@ int ReadCommand(Environment& env, const Options& options, std::ostream& out, std
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     Options options;
-    for (const std::string& arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (arg == "--simulate") {
             options.simulate = true;
         } else if (arg == "--trace") {
             options.trace = true;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--data-dir" || arg == "--program-dir") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                err << "quilletctl: " << arg << " needs a folder\n" << kUsage;
+                return kExitUsage;
+            }
+            (arg == "--data-dir" ? options.files.dataDir : options.files.programDir) = args[++i];
         } else if (arg == "--help" || arg == "-h") {
             out << kUsage;
             return kExitOk;
@@ -265,16 +284,29 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         } else if (options.command.empty()) {
             options.command = arg;
         } else {
-            err << "quilletctl: unexpected argument " << arg << "\n" << kUsage;
-            return kExitUsage;
+            options.operands.push_back(arg);
         }
     }
     if (options.command.empty()) {
         err << kUsage;
         return kExitUsage;
     }
+    if (options.command == "profile" || options.command == "profiles") {
+        InstallFileSync(platform::CreateSystemFileSync());
+        if (options.command == "profile")
+            return ProfileCommand(options.files, options.operands, out, err);
+        if (!options.operands.empty()) {
+            err << "quilletctl: unexpected argument " << options.operands[0] << "\n" << kUsage;
+            return kExitUsage;
+        }
+        return ProfilesCommand(options.files, out, err);
+    }
     if (options.command != "list" && options.command != "info" && options.command != "read") {
         err << "quilletctl: unknown command " << options.command << "\n" << kUsage;
+        return kExitUsage;
+    }
+    if (!options.operands.empty()) {
+        err << "quilletctl: unexpected argument " << options.operands[0] << "\n" << kUsage;
         return kExitUsage;
     }
 
