@@ -144,6 +144,13 @@ std::optional<CustomLayout> KeyboardModel::Layout(int slot) const {
     return layouts_[static_cast<size_t>(slot)];
 }
 
+bool KeyboardModel::SetLayout(int slot, const CustomLayout& layout) {
+    if (!InRange(slot, kCustomLayouts)) return false;
+    std::lock_guard lock(mutex_);
+    layouts_[static_cast<size_t>(slot)] = layout;
+    return true;
+}
+
 CustomLayout* KeyboardModel::ShownLayoutLocked() {
     // A profile file may carry any slot byte; it never indexes past the five layouts.
     if (!InRange(customSlot_, kCustomLayouts)) return nullptr;

@@ -109,6 +109,7 @@ class KeyboardModel : public ProfilePayloadModel {
     Rgb CustomColour() const;
     void SetCustomColour(Rgb colour);
     std::optional<CustomLayout> Layout(int slot) const;
+    bool SetLayout(int slot, const CustomLayout& layout);
     // Paints one LED of the shown layout: the custom colour (variant 0) or full level (variant
     // 1). LEDs outside 0-125, and a slot byte that names no layout, change nothing.
     bool PaintLed(int led);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/device/key_assignment.h"
+#include "core/mouse/mouse_model.h"
 #include "core/mouse/mouse_record.h"
 
 namespace vq {
@@ -50,6 +51,15 @@ MouseKeyLayer DefaultMouseKeyLayer() {
     for (size_t n = 0; n < std::size(kButtons); ++n)
         kButtons[n].StoreAt(layer, n);
     return layer;
+}
+
+void ApplyMouseDefaults(MouseModel& model) {
+    const MouseKeyLayer layer = DefaultMouseKeyLayer();
+    model.SetKeyLayer(0, layer);
+    model.SetFactoryBlock(layer);
+    model.SetRecord(MouseRecord::FromBytes(DefaultMouseRecord(0)));
+    model.SetPointerSpeed(kDefaultPointerSpeed);
+    model.SetWheelLines(kDefaultWheelLines);
 }
 
 }  // namespace vq

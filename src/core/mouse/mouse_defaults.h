@@ -15,6 +15,11 @@ MouseStoredRecord DefaultMouseRecord(uint8_t slot);
 // The factory key layer: each of the eight buttons does what its place on the mouse suggests.
 MouseKeyLayer DefaultMouseKeyLayer();
 
+class MouseModel;
+// Puts the factory settings into a model: key layer 0 and the factory block, stored record 0 and
+// the live record of slot 0, the system values below.
+void ApplyMouseDefaults(MouseModel& model);
+
 // The system values a fresh profile carries.
 inline constexpr uint8_t kDefaultPointerSpeed = 10;
 inline constexpr uint8_t kDefaultWheelLines = 3;
