@@ -12,9 +12,9 @@
 #include "core/device/key_labels.h"
 #include "core/keyboard/keyboard_defaults.h"
 #include "core/keyboard/keyboard_layout.h"
+#include "core/macro/macro_file.h"
 #include "core/mouse/mouse_model.h"
 #include "core/profile/profile_file.h"
-#include "core/util/ini_file.h"
 #include "sim/sim_mouse.h"
 
 namespace vq {
@@ -34,12 +34,13 @@ std::vector<uint8_t> ReadDefault(std::string_view name, DeviceKind kind, Profile
 TEST(ShippedDefaults, EveryFileLoadsBackThroughItsModel) {
     ASSERT_EQ(ShippedDefaults().size(), 10u);
     for (const ShippedDefault& entry : ShippedDefaults()) {
-        SCOPED_TRACE(std::string(entry.fileName));
-        const auto path = kProgramDir / entry.fileName;
+        const std::string name = entry.FileName();
+        SCOPED_TRACE(name);
+        const auto path = kProgramDir / name;
         ASSERT_TRUE(std::filesystem::exists(path));
         EXPECT_EQ(std::filesystem::file_size(path),
                   kProfileHeaderSize + PayloadSize(entry.kind, entry.family));
-        const auto payload = ReadDefault(entry.fileName, entry.kind, entry.family);
+        const auto payload = ReadDefault(name, entry.kind, entry.family);
         EXPECT_EQ(payload, ShippedDefaultPayload(entry));  // the files are up to date
 
         MouseModel mouse;
@@ -51,21 +52,6 @@ TEST(ShippedDefaults, EveryFileLoadsBackThroughItsModel) {
         ASSERT_TRUE(model->LoadPayload(entry.family, payload));
         EXPECT_EQ(model->BuildPayload(entry.family), payload);
     }
-}
-
-TEST(ShippedDefaults, FileNamesByKindFamilyAndVariant) {
-    EXPECT_EQ(ShippedDefaultFileName(DeviceKind::Mouse, ProfileFamily::Device),
-              "msdevicedefault.config");
-    EXPECT_EQ(ShippedDefaultFileName(DeviceKind::Mouse, ProfileFamily::Light,
-                                     KeyboardVariant::SingleColour),
-              "msdengdefault.led");
-    EXPECT_EQ(ShippedDefaultFileName(DeviceKind::Keyboard, ProfileFamily::Light,
-                                     KeyboardVariant::SingleColour),
-              "kb15dengdefault.led");
-    EXPECT_EQ(ShippedDefaultFileName(DeviceKind::Keyboard, ProfileFamily::Key), "kbkeydefault.pro");
-    EXPECT_EQ(ShippedDefaultFileName(DeviceKind::Mousepad, ProfileFamily::Light),
-              "mpdengdefault.led");
-    EXPECT_EQ(ShippedDefaultFileName(DeviceKind::Mousepad, ProfileFamily::Key), "");
 }
 
 TEST(ShippedDefaults, MouseProfilesGiveTheButtonsTheirNaturalFunctions) {
@@ -198,32 +184,23 @@ TEST(ShippedDefaults, CursorScriptsHaveSixActionsPerBullet) {
     for (int n = 1; n <= 4; ++n) {
         const std::string name = "name_" + std::to_string(n) + ".cur";
         SCOPED_TRACE(name);
-        const IniLoad load = LoadIniFile(kProgramDir / name);
-        ASSERT_EQ(load.status, IniLoadStatus::Ok);
-        const IniDocument& script = load.document;
-        ASSERT_EQ(script.ReadInt("MACROACTIONCOUNT", "count", 0), 180);
-        for (int b = 0; b < 30; ++b) {
-            for (int a = 0; a < 6; ++a) {
-                const std::string record =
-                    script.ReadString("MACROACTION", std::to_string(6 * b + a), "");
-                ASSERT_EQ(std::count(record.begin(), record.end(), ','), 5) << record;
-                int low = 0, high = 0, type = 0, code = 0, down = 0;
-                ASSERT_EQ(
-                    std::sscanf(record.c_str(), "%d,%d,%d,%d,%d", &low, &high, &type, &code, &down),
-                    5);
-                EXPECT_EQ(down, (type & 0x80) ? 1 : 0) << record;
-                EXPECT_LE(code, 255) << record;
-                if (a == 3) {
-                    EXPECT_GT(low + 256 * high, 0) << "bullet " << b;
-                }
-                if (a == 4) {
-                    EXPECT_EQ(type & 0x7F, 4) << record;
-                }
-                if (a == 5) {
-                    EXPECT_EQ(type & 0x7F, 5) << record;
-                    EXPECT_EQ(type, 0x05) << "recoil is corrected downwards: " << record;
-                }
+        const auto records = ReadActionRecords(kProgramDir / name);
+        ASSERT_EQ(records.size(), 180u);
+        for (size_t b = 0; b < 30; ++b) {
+            for (size_t a = 0; a < 6; ++a) {
+                const auto& action = records[6 * b + a];
+                ASSERT_TRUE(action) << "record " << 6 * b + a;
+                EXPECT_EQ(action->down, action->Pressed() ? 1 : 0);
+                EXPECT_TRUE(action->IsMouseEvent());
             }
+            EXPECT_GT(records[6 * b + 3]->DelayMs(), 0) << "bullet " << b;
+            EXPECT_EQ(records[6 * b + 4]->EventType(), kMacroMoveHorizontal);
+            EXPECT_EQ(records[6 * b + 4]->label, records[6 * b + 4]->Pressed()
+                                                     ? "mouse_move_to_left_text"
+                                                     : "mouse_move_to_right_text");
+            // Recoil climbs: every vertical correction pulls down.
+            EXPECT_EQ(records[6 * b + 5]->type, kMacroMoveVertical);
+            EXPECT_EQ(records[6 * b + 5]->label, "mouse_move_to_down_text");
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include "core/keyboard/keyboard_defaults.h"
 #include "core/mouse/mouse_model.h"
+#include "core/profile/profile_store.h"
 
 namespace vq {
 
@@ -13,16 +14,11 @@ constexpr DeviceKind kMs = DeviceKind::Mouse, kKb = DeviceKind::Keyboard,
                      kMp = DeviceKind::Mousepad;
 
 constexpr ShippedDefault kDefaults[] = {
-    {"msdevicedefault.config", kMs, F::Device, V::FullColour},
-    {"msdengdefault.led", kMs, F::Light, V::FullColour},
-    {"mskeydefault.pro", kMs, F::Key, V::FullColour},
-    {"kbdevicedefault.config", kKb, F::Device, V::FullColour},
-    {"kbdengdefault.led", kKb, F::Light, V::FullColour},
-    {"kbkeydefault.pro", kKb, F::Key, V::FullColour},
-    {"kbdevice15default.config", kKb, F::Device, V::SingleColour},
-    {"kb15dengdefault.led", kKb, F::Light, V::SingleColour},
-    {"kbkey15default.pro", kKb, F::Key, V::SingleColour},
-    {"mpdengdefault.led", kMp, F::Light, V::FullColour},
+    {kMs, F::Device, V::FullColour},   {kMs, F::Light, V::FullColour},
+    {kMs, F::Key, V::FullColour},      {kKb, F::Device, V::FullColour},
+    {kKb, F::Light, V::FullColour},    {kKb, F::Key, V::FullColour},
+    {kKb, F::Device, V::SingleColour}, {kKb, F::Light, V::SingleColour},
+    {kKb, F::Key, V::SingleColour},    {kMp, F::Light, V::FullColour},
 };
 
 }  // namespace
@@ -31,12 +27,8 @@ std::span<const ShippedDefault> ShippedDefaults() {
     return kDefaults;
 }
 
-std::string_view ShippedDefaultFileName(DeviceKind kind, ProfileFamily family,
-                                        KeyboardVariant variant) {
-    if (kind != DeviceKind::Keyboard) variant = KeyboardVariant::FullColour;
-    for (const ShippedDefault& d : kDefaults)
-        if (d.kind == kind && d.family == family && d.variant == variant) return d.fileName;
-    return {};
+std::string ShippedDefault::FileName() const {
+    return DefaultFileName(kind, family, static_cast<int>(variant));
 }
 
 std::vector<uint8_t> ShippedDefaultPayload(const ShippedDefault& entry) {

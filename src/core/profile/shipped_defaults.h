@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <span>
-#include <string_view>
+#include <string>
 #include <vector>
 
 #include "core/keyboard/keyboard_model.h"
@@ -14,18 +14,15 @@
 namespace vq {
 
 struct ShippedDefault {
-    std::string_view fileName;
     DeviceKind kind;
     ProfileFamily family;
     KeyboardVariant variant;  // the keyboard's; FullColour for the other kinds
+    // The name the profile store looks for in the program folder.
+    std::string FileName() const;
 };
 
 // Every shipped default profile, mouse first, then keyboard (variant 0, then 1), then mousepad.
 std::span<const ShippedDefault> ShippedDefaults();
-// The default file of a kind and family ("" when the kind has no such family). The keyboard's
-// variant 1 has its own files, with "15" in their names.
-std::string_view ShippedDefaultFileName(DeviceKind kind, ProfileFamily family,
-                                        KeyboardVariant variant = KeyboardVariant::FullColour);
 // The payload a default file carries (PayloadSize(kind, family) bytes).
 std::vector<uint8_t> ShippedDefaultPayload(const ShippedDefault& entry);
 
