@@ -1,0 +1,73 @@
+#pragma once
+// One LED of a device picture: a spot that shows a colour at an opacity. The light previews of the
+// mouse, keyboard and mousepad pages set these many times a second, so the widget repaints only
+// when what it shows changes and its paint allocates nothing: the brushes are members whose
+// colours are updated in place, and the shapes are worked out when the widget is resized.
+
+#include <QBrush>
+#include <QPen>
+#include <QRectF>
+#include <QWidget>
+
+#include <cstdint>
+
+namespace vq::app {
+
+class CLedPreviewUI : public QWidget {
+    Q_OBJECT
+    // "ellipse" (a round spot), "bar" (a rounded strip) or "glow" (a soft logo glow).
+    Q_PROPERTY(QString shape READ Shape WRITE SetShape)
+
+  public:
+    explicit CLedPreviewUI(QWidget* parent = nullptr);
+
+    // Colour changing on/off. Off shows the unlit socket whatever colour was set.
+    void SetIsChangerColor(bool on);
+    bool IsChangerColor() const { return changer_; }
+    // The preview's packed colour: red | blue << 8 | green << 16 (the packing the light threads
+    // produce). Only the low 24 bits are used.
+    void SetChangerColor(std::uint32_t packed);
+    // Opacity 0 (dark) to 255 (full).
+    void SetChangerAlpha(int alpha);
+    // Colour and opacity in one call; a plain 0xRRGGBB colour.
+    void SetLed(QRgb rgb, int alpha);
+
+    QRgb Color() const { return rgb_; }
+    int Alpha() const { return alpha_; }
+    // Paint events handled so far (tests check that unchanged values cause no repaint).
+    int PaintCount() const { return paints_; }
+
+    QString Shape() const;
+    void SetShape(const QString& shape);
+
+    QSize sizeHint() const override { return {14, 14}; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    enum class Kind { Ellipse, Bar, Glow };
+    void Change(QRgb rgb, int alpha);
+    void UpdateBrushes();
+    void UpdateShapes();
+
+    Kind kind_ = Kind::Ellipse;
+    bool changer_ = false;
+    QRgb rgb_ = 0;
+    int alpha_ = 0;
+    int paints_ = 0;
+
+    QRectF socket_;
+    QRectF halo_;
+    QRectF core_;
+    QRectF shine_;
+    qreal radius_ = 0;
+    QBrush socketBrush_;
+    QBrush haloBrush_;
+    QBrush coreBrush_;
+    QBrush shineBrush_;
+    QPen socketPen_;
+};
+
+}  // namespace vq::app
