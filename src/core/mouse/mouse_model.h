@@ -78,10 +78,12 @@ enum class MouseUpdate { Read, Reloaded, SlotSelected };
 class MouseModelObserver {
   public:
     virtual ~MouseModelObserver() = default;
-    // Write the model into the selected profile of the mouse's light / device family.
+    // Write the model into the selected profile of the mouse's light / device family. Called
+    // without the model's lock held: building the payload takes it.
     virtual void SaveSelectedLightProfile() {}
     virtual void SaveSelectedDeviceProfile() {}
-    // The system's current pointer speed (1-20); 0 when it cannot be read.
+    // The system's current pointer speed (1-20); 0 when it cannot be read. Asked by a device
+    // payload load, which may run on the presence thread: it must not touch the window.
     virtual uint8_t SystemPointerSpeed() { return 0; }
     // The model was replaced from the mouse: show it (and for a slot switch, hide the
     // key-function panel). Called on the thread that ran the operation.
