@@ -73,6 +73,7 @@ void SimMouse::ResetLocked() {
         std::copy_n(factory_.begin(), 126, keys_.begin() + static_cast<std::ptrdiff_t>(s * 126));
     info_.fill(0);
     info_[0] = 0x01;  // record version
+    info_[5] = config_.keyCount;
     info_[6] = config_.macroCapacityUnits;
     PutU16(&info_[9], config_.sensorCode);
     macros_.assign(static_cast<size_t>(config_.macroCapacityUnits) * 128, 0);

@@ -16,6 +16,7 @@ namespace vq::sim {
 struct SimMouseConfig {
     uint8_t macroCapacityUnits = 32;  // information byte 6, in 128-byte units
     uint16_t sensorCode = 0x3389;     // information bytes 9-10
+    uint8_t keyCount = 0;             // information byte 5 (a keyboard reports its key count)
     // Interface paths carry the vendor and product in the system's usual form.
     std::string pathPrefix = "sim:hid#vid_0c45&pid_7643";
     bool eventCollectionFirst = false;  // list the event collection before the configuration one
