@@ -1,5 +1,6 @@
 #include "cli/profile_commands.h"
 
+#include <memory>
 #include <ostream>
 
 #include "core/macro/macro_file.h"
@@ -17,14 +18,14 @@ constexpr int kExitRefused = 5;  // a bad or taken name
 constexpr int kExitFiles = 6;    // a folder, default or profile file problem
 
 // The store on the chosen folders, or a message why there is none.
-std::optional<ProfileStore> OpenStore(const FileOptions& options, std::ostream& err) {
+std::unique_ptr<ProfileStore> OpenStore(const FileOptions& options, std::ostream& err) {
     platform::SystemDocumentsFolder documents;
     std::optional<std::filesystem::path> explicitData;
     if (options.dataDir) explicitData = PathFromUtf8(*options.dataDir);
     const std::optional<std::filesystem::path> data = ResolveDataFolder(explicitData, &documents);
     if (!data) {
         err << "quilletctl: no data folder: give --data-dir DIR or set QUILLET_DATA_DIR\n";
-        return std::nullopt;
+        return nullptr;
     }
     std::optional<std::filesystem::path> program;
     if (options.programDir)
@@ -33,9 +34,9 @@ std::optional<ProfileStore> OpenStore(const FileOptions& options, std::ostream& 
         program = platform::ProgramFolder();
     if (!program) {
         err << "quilletctl: the program's folder is not known: give --program-dir DIR\n";
-        return std::nullopt;
+        return nullptr;
     }
-    return ProfileStore(*data, *program);
+    return std::make_unique<ProfileStore>(*data, *program);
 }
 
 // A user's name as a message may show it: on one line, not endless.
@@ -95,7 +96,7 @@ bool FillKind(ProfileStore& store, DeviceKind kind, std::vector<FamilyFill>& fil
 }  // namespace
 
 int ProfilesCommand(const FileOptions& options, std::ostream& out, std::ostream& err) {
-    std::optional<ProfileStore> store = OpenStore(options, err);
+    std::unique_ptr<ProfileStore> store = OpenStore(options, err);
     if (!store) return kExitFiles;
     out << "data folder: " << Utf8FromPath(store->DataFolder()) << "\n";
     std::vector<FamilyFill> fills;
@@ -136,7 +137,7 @@ int ProfileCommand(const FileOptions& options, const std::vector<std::string>& o
         err << "quilletctl: the mousepad has light profiles only\n";
         return kExitUsage;
     }
-    std::optional<ProfileStore> store = OpenStore(options, err);
+    std::unique_ptr<ProfileStore> store = OpenStore(options, err);
     if (!store) return kExitFiles;
     // The family must exist as the program would have made it at its first start.
     std::vector<FamilyFill> fills;

@@ -77,8 +77,9 @@ class ProfileStoreTest : public ::testing::Test {
     }
     Bytes ProfilePayload(DeviceKind kind, ProfileFamily family, const std::string& file) {
         Bytes payload(PayloadSize(kind, family), 0);
-        EXPECT_EQ(ReadProfileFile(data.path() / DeviceKindPrefix(kind) / file, payload),
-                  ProfileReadResult::Ok)
+        EXPECT_EQ(
+            ReadProfileFile(data.path() / DeviceKindPrefix(kind) / PathFromUtf8(file), payload),
+            ProfileReadResult::Ok)
             << file;
         return payload;
     }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/util/file_names.h"
 #include "core/util/log.h"
 
 namespace vq::test {
@@ -33,15 +34,18 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    // Names are UTF-8 on every platform.
+    std::filesystem::path operator/(const std::string& name) const {
+        return path_ / PathFromUtf8(name);
+    }
 
-    // Names of the entries directly inside the folder, sorted.
+    // Names of the entries directly inside the folder (UTF-8), sorted.
     std::vector<std::string> Entries() const { return EntriesOf(path_); }
     static std::vector<std::string> EntriesOf(const std::filesystem::path& folder) {
         std::vector<std::string> names;
         std::error_code ec;
         for (const auto& e : std::filesystem::directory_iterator(folder, ec))
-            names.push_back(e.path().filename().string());
+            names.push_back(Utf8FromPath(e.path().filename()));
         std::sort(names.begin(), names.end());
         return names;
     }

@@ -203,7 +203,7 @@ std::optional<fs::path> ProfileStore::ProfilePath(DeviceKind kind, ProfileFamily
 }
 
 fs::path ProfileStore::DefaultPath(DeviceKind kind, ProfileFamily family) const {
-    return FindFileNoCase(programFolder_, DefaultFileName(kind, family, keyboardVariant_));
+    return FindFileNoCase(programFolder_, DefaultFileName(kind, family, KeyboardVariant()));
 }
 
 FamilyIndex ProfileStore::ReadIndex(DeviceKind kind, ProfileFamily family) const {

@@ -11,6 +11,7 @@
 // Threads: index changes are serialised by the INI layer, files are replaced atomically, so the
 // presence and watcher threads may read while the window's thread writes.
 
+#include <atomic>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -115,8 +116,8 @@ class ProfileStore {
 
     const std::filesystem::path& DataFolder() const { return dataFolder_; }
     const std::filesystem::path& ProgramFolder() const { return programFolder_; }
-    int KeyboardVariant() const { return keyboardVariant_; }
-    void SetKeyboardVariant(int variant) { keyboardVariant_ = variant; }
+    int KeyboardVariant() const { return keyboardVariant_.load(); }
+    void SetKeyboardVariant(int variant) { keyboardVariant_.store(variant); }
 
     // The kind folder, created with the data folder when missing; nothing when it cannot be.
     std::optional<std::filesystem::path> KindFolder(DeviceKind kind) const;
@@ -160,7 +161,7 @@ class ProfileStore {
   private:
     std::filesystem::path dataFolder_;
     std::filesystem::path programFolder_;
-    int keyboardVariant_ = 0;
+    std::atomic<int> keyboardVariant_{0};
 };
 
 }  // namespace vq
