@@ -1,0 +1,176 @@
+#include "app/app_main.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+#include "app/app_options.h"
+#include "app/device_environment.h"
+#include "app/main_window.h"
+#include "core/device/hid_device.h"
+#include "core/util/log.h"
+#include "platform/single_instance.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace vq::app {
+
+namespace {
+
+std::mutex g_stderrMutex;
+
+void WriteError(const std::string& line) {
+    std::lock_guard lock(g_stderrMutex);
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+// The demo's own data folder: in the user's runtime folder, else in the temporary folder under
+// a name with the user id. Never the user's real data folder.
+std::filesystem::path DemoDataFolder() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return std::filesystem::path(runtime.toStdString()) / "varnhold-quillet-demo";
+#ifndef _WIN32
+    const auto uid = ::getuid();
+    const QString folder =
+        QDir::temp().filePath(QStringLiteral("varnhold-quillet-demo-%1").arg(uid));
+    const QFileInfo info(folder);
+    if (info.exists() && info.ownerId() != uid) {
+        Logf(LogLevel::Warning, "%s belongs to another user; the demo uses a new folder",
+             folder.toUtf8().constData());
+        return std::filesystem::path(
+            QDir::temp().filePath("varnhold-quillet-demo-XXXXXX").toStdString());
+    }
+    return std::filesystem::path(folder.toStdString());
+#else
+    return std::filesystem::path(QDir::temp().filePath("varnhold-quillet-demo").toStdWString());
+#endif
+}
+
+std::filesystem::path DataFolder(const AppOptions& options) {
+    if (options.dataDir) return std::filesystem::path(*options.dataDir);
+    const QString fromEnvironment = qEnvironmentVariable("QUILLET_DATA_DIR");
+    if (!fromEnvironment.isEmpty()) return std::filesystem::path(fromEnvironment.toStdString());
+    if (options.simulate) return DemoDataFolder();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return std::filesystem::path(documents.toStdString()) / "Varnhold Quillet";
+}
+
+}  // namespace
+
+int RunQuillet(int argc, char** argv) {
+    const auto started = std::chrono::steady_clock::now();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    const std::optional<AppOptions> parsed = ParseAppOptions(args, &error);
+    if (!parsed) {
+        std::fprintf(stderr, "quillet: %s\n%s", error.c_str(), kAppUsage);
+        return 2;
+    }
+    const AppOptions& options = *parsed;
+    if (options.help) {
+        std::fputs(kAppUsage, stdout);
+        return 0;
+    }
+    SetLogSink([verbose = options.verbose](LogLevel level, std::string_view line) {
+        if (verbose || level >= LogLevel::Warning)
+            WriteError(std::string("quillet: ") + LogLevelName(level) + ": " + std::string(line));
+    });
+
+    // One copy per user: a second start asks the first to show itself and ends here.
+    const QString instanceName = qEnvironmentVariable("QUILLET_INSTANCE_NAME");
+    std::unique_ptr<platform::SingleInstance> instance = platform::CreateSingleInstance(
+        instanceName.isEmpty() ? platform::kInstanceName : instanceName.toStdString());
+    if (instance->Claim() == platform::SingleInstance::Role::Second) return 0;
+    Logf(LogLevel::Debug, "软件标示：%u", instance->ShowMessageId());
+
+    auto since = [started] {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+            .count();
+    };
+    QApplication app(argc, argv);
+    Logf(LogLevel::Debug, "start-up: application ready after %.1f ms", since());
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName("Varnhold Quillet");
+
+    std::unique_ptr<DeviceEnvironment> devices;
+    if (options.simulate) {
+        devices = DeviceEnvironment::Simulated();
+    } else {
+        std::string note;
+        devices = DeviceEnvironment::System(&note);
+        if (!note.empty()) Logf(LogLevel::Warning, "%s", note.c_str());
+    }
+    if (options.trace)
+        SetHidTraceSink([](TraceDirection dir, uint16_t page, std::span<const uint8_t> report) {
+            WriteError(FormatTraceLine(dir, page, report));
+        });
+
+    CMainWnd::Options windowOptions;
+    windowOptions.skinFolder = options.skinDir
+                                   ? QString::fromStdString(*options.skinDir)
+                                   : QDir(QCoreApplication::applicationDirPath()).filePath("skin");
+    windowOptions.dataFolder = DataFolder(options);
+    windowOptions.backend = devices->Backend();
+    int exitCode = 0;
+    {
+        CMainWnd window(windowOptions);
+        if (!window.Build()) {
+            std::fprintf(stderr, "quillet: the skin in %s cannot be used (see the lines above)\n",
+                         windowOptions.skinFolder.toUtf8().constData());
+            SetHidTraceSink(nullptr);
+            return 1;
+        }
+        Logf(LogLevel::Debug, "start-up: window built after %.1f ms", since());
+        instance->SetShowHandler([&window](unsigned id) { window.PostShowRequest(id); });
+        std::unique_ptr<QSocketNotifier> requests;
+        if (instance->RequestDescriptor() >= 0) {
+            requests = std::make_unique<QSocketNotifier>(instance->RequestDescriptor(),
+                                                         QSocketNotifier::Read);
+            QObject::connect(requests.get(), &QSocketNotifier::activated, &window,
+                             [&instance] { instance->DispatchRequests(); });
+        }
+        QObject::connect(&window, &CMainWnd::QuitRequested, &app, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
+                         [&window] { window.Shutdown(); });
+        if (options.exitWhenShown)
+            QObject::connect(&window, &CMainWnd::FirstShown, &window, [&window, started] {
+                QTimer::singleShot(0, &window, [&window, started] {
+                    const auto now = std::chrono::steady_clock::now();
+                    std::printf(
+                        "window shown after %.1f ms (monotonic %lld ns)\n",
+                        std::chrono::duration<double, std::milli>(now - started).count(),
+                        static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                   now.time_since_epoch())
+                                                   .count()));
+                    std::fflush(stdout);
+                    window.Exit();
+                });
+            });
+        window.WindowInit();
+        Logf(LogLevel::Debug, "start-up: sequence done after %.1f ms", since());
+        exitCode = QApplication::exec();
+        if (window.Shutdown() == WorkerSet::StopOutcome::TimedOut) {
+            // A thread still runs on objects the window owns: end the process without tearing
+            // them down under it. Everything the user changed is already on disk and sent.
+            std::fflush(nullptr);
+            std::_Exit(0);
+        }
+    }
+    SetHidTraceSink(nullptr);
+    SetLogSink(nullptr);
+    return exitCode;
+}
+
+}  // namespace vq::app

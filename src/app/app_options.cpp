@@ -1,0 +1,50 @@
+#include "app/app_options.h"
+
+namespace vq::app {
+
+const char* const kAppUsage =
+    "usage: quillet [--simulate] [--trace] [--data-dir DIR] [--skin DIR] [--verbose]\n"
+    "  --simulate         run with the simulated mouse plugged in (demo mode; its own data\n"
+    "                     folder unless --data-dir is given)\n"
+    "  --trace            write every report to standard error\n"
+    "  --data-dir DIR     keep settings, profiles and macros in DIR\n"
+    "  --skin DIR         use the skin in DIR\n"
+    "  --verbose          write the program's debug lines to standard error\n"
+    "  --exit-when-shown  quit as soon as the window is shown and print the start-up time\n";
+
+std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args,
+                                          std::string* error) {
+    AppOptions options;
+    auto fail = [&](const std::string& why) -> std::optional<AppOptions> {
+        if (error) *error = why;
+        return std::nullopt;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::optional<std::string>& into) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return false;
+            into = args[++i];
+            return true;
+        };
+        if (arg == "--simulate") {
+            options.simulate = true;
+        } else if (arg == "--trace") {
+            options.trace = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
+        } else if (arg == "--exit-when-shown") {
+            options.exitWhenShown = true;
+        } else if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--data-dir") {
+            if (!value(options.dataDir)) return fail("--data-dir needs a folder");
+        } else if (arg == "--skin") {
+            if (!value(options.skinDir)) return fail("--skin needs a folder");
+        } else {
+            return fail("unknown argument " + arg);
+        }
+    }
+    return options;
+}
+
+}  // namespace vq::app

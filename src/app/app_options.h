@@ -1,0 +1,25 @@
+#pragma once
+// The command line of quillet.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vq::app {
+
+struct AppOptions {
+    bool simulate = false;               // --simulate: the simulated mouse, plugged in
+    bool trace = false;                  // --trace: every report to standard error
+    bool verbose = false;                // --verbose: debug lines to standard error
+    bool help = false;                   // --help
+    bool exitWhenShown = false;          // --exit-when-shown: report the start-up time and quit
+    std::optional<std::string> dataDir;  // --data-dir DIR
+    std::optional<std::string> skinDir;  // --skin DIR (default: "skin" beside the program)
+};
+
+extern const char* const kAppUsage;
+
+// The options, or nothing with the reason in `error`.
+std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args, std::string* error);
+
+}  // namespace vq::app

@@ -1,0 +1,778 @@
+#include "app/main_window.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QIcon>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QThread>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <QXmlStreamReader>
+#include <condition_variable>
+#include <mutex>
+
+#include "app/mouse_presence.h"
+#include "app/msg_wnd.h"
+#include "app/power_monitor.h"
+#include "core/util/ini_file.h"
+#include "core/util/log.h"
+#include "platform/language_hint.h"
+
+namespace vq::app {
+
+namespace {
+
+std::atomic<CMainWnd*> g_mainWindow{nullptr};
+
+constexpr int kWindowWidth = 800;
+constexpr int kWindowHeight = 572;
+constexpr QRgb kPaletteStartColour = 0xFF0199CB;
+constexpr std::array<DeviceKind, 3> kFlushOrder = {DeviceKind::Keyboard, DeviceKind::Mouse,
+                                                   DeviceKind::Mousepad};
+
+struct TimerSpec {
+    int ms;
+    bool singleShot;
+};
+
+TimerSpec SpecOf(WindowTimer timer) {
+    switch (timer) {
+        case WindowTimer::ProgressHide:
+            return {1000, true};
+        case WindowTimer::Flush:
+            return {100, true};
+        case WindowTimer::Animation:
+            return {10, false};
+        case WindowTimer::Repaint:
+            return {10, true};
+        case WindowTimer::MouseFullRead:
+            return {500, true};
+        case WindowTimer::MouseLiveRead:
+            return {10, true};
+        case WindowTimer::Refresh:
+            return {100, false};
+        case WindowTimer::KeyboardFullRead:
+            return {500, true};
+        case WindowTimer::MousepadFullRead:
+            return {500, true};
+        case WindowTimer::MouseLightStep:
+            return {10, true};
+    }
+    return {100, true};
+}
+
+size_t Index(DeviceKind kind) {
+    return static_cast<size_t>(kind);
+}
+
+void LogLine(LogLevel level, const QString& text) {
+    Log(level, text.toStdString());
+}
+
+}  // namespace
+
+CMainWnd::CMainWnd(Options options)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
+      options_(std::move(options)),
+      ui_(std::make_unique<SkinUi>(options_.skinFolder)),
+      settings_(options_.dataFolder / "main.ini") {
+    setObjectName("MainWnd");
+    setWindowTitle("Varnhold Quillet");
+    if (!options_.readLanguageHint) options_.readLanguageHint = platform::ReadLanguageHint;
+    if (!options_.writeLanguageHint) options_.writeLanguageHint = platform::WriteLanguageHint;
+    // Built in the order keyboard, mouse, mousepad (the DeviceKind order).
+    for (auto& session : sessions_)
+        session = std::make_unique<DeviceSession>(options_.backend, options_.timing);
+    for (auto& flag : dirty_)
+        flag.store(false);
+    power_monitor_ = new PowerMonitor(this);
+    connect(power_monitor_, &PowerMonitor::Suspending, this, [this] { SetPowerFlag(0); });
+    connect(power_monitor_, &PowerMonitor::Resumed, this, [this] { SetPowerFlag(1); });
+
+    // The threads that have nothing to watch in this system end at once.
+    auto endsAtOnce = [](WorkerSet::Context&) {};
+    SetWorker(kKeyboardPresence, "keyboard presence", endsAtOnce);
+    SetWorker(kMousepadPresence, "mousepad presence", endsAtOnce);
+    SetWorker(kKeyboardLightWatcher, "keyboard light process watcher", endsAtOnce);
+    SetWorker(kKeyboardKeyWatcher, "keyboard key process watcher", endsAtOnce);
+    SetWorker(kMousePresence, "mouse presence", [this](WorkerSet::Context& context) {
+        MousePresenceEvents events;
+        events.arrived = [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { MouseArrived(); }, Qt::QueuedConnection);
+        };
+        events.left = [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { MouseLeft(); }, Qt::QueuedConnection);
+            Post(WindowMessage::DeviceRemoved);
+        };
+        events.firstFind = [this] { PostShowRequest(); };
+        RunMousePresence(context, Session(DeviceKind::Mouse), events, options_.presencePeriod);
+    });
+}
+
+CMainWnd::~CMainWnd() {
+    Shutdown();
+    SkinObserver::Instance().RemoveReceiver(this);
+    CMainWnd* self = this;
+    g_mainWindow.compare_exchange_strong(self, nullptr);
+    delete trayMenu_;
+}
+
+CMainWnd* CMainWnd::Instance() {
+    return g_mainWindow.load();
+}
+
+// ---- building ---------------------------------------------------------------------------------
+
+bool CMainWnd::Build() {
+    if (root_) return true;
+    if (!ui_->LoadResources()) return false;
+    if (qApp) qApp->setStyleSheet(ui_->StyleSheet());
+    // The layout's texts are ids of the language file; a language is loaded before it is built
+    // (the one of the settings follows at the end of the start-up sequence).
+    ui_->SetTextQuery([this](const QString& id) { return GetItemText(id); });
+    ui_->SetLanguage("cn_zh", "lan_cn.xml");
+    root_ = ui_->Load("XML_MAIN", this);
+    if (!root_) {
+        Log(LogLevel::Error, "the main window's layout could not be built");
+        return false;
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(root_);
+    setFixedSize(kWindowWidth, kWindowHeight);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(kWindowWidth / 2, kWindowHeight / 2));
+    InitWindow();
+    return true;
+}
+
+void CMainWnd::InitWindow() {
+    Log(LogLevel::Debug, "InitWindow");
+    SkinObserver::Instance().AddReceiver(this);
+    for (const char* name : {"closebtn", "maxbtn", "restorebtn", "minbtn", "skinbtn"})
+        windowButtons_[name] = Control(name);
+    for (int i = 0; i < 20; ++i) {
+        QWidget* led = Control(QStringLiteral("ms_dkey_%1").arg(i));
+        if (led) {
+            led->setProperty("isChangerColor", true);
+            led->setProperty("changerAlpha", 0);
+        }
+        mouseLeds_.push_back(led);
+    }
+    for (int i = 0; i < 15; ++i) {
+        QWidget* led = Control(QStringLiteral("mp_dkey_%1").arg(i));
+        if (led) {
+            led->setProperty("isChangerColor", true);
+            led->setProperty("changerAlpha", 0);
+        }
+        padLeds_.push_back(led);
+    }
+    for (int i = 0; i < 126; ++i)
+        keyboardKeys_.push_back(Control(QStringLiteral("kb_key_%1").arg(i)));
+    g_mainWindow.store(this);
+    for (const char* name :
+         {"ms_deng_Color_Pallet", "mp_deng_Color_Pallet", "kb_deng_Color_Pallet"})
+        if (QWidget* palette = Control(name))
+            palette->setProperty("color", QColor::fromRgba(kPaletteStartColour));
+    CreateTray();
+    router_.Attach(root_);
+    ConnectWindowControls();
+    if (QWidget* caption = Control("caption_bar")) caption->installEventFilter(this);
+}
+
+void CMainWnd::ConnectWindowControls() {
+    router_.On("click", "closebtn", [this](const Notification&) { showMinimized(); });
+    router_.On("click", "minbtn", [this](const Notification&) { showMinimized(); });
+    router_.On("click", "maxbtn", [this](const Notification&) { showMaximized(); });
+    router_.On("click", "restorebtn", [this](const Notification&) { showNormal(); });
+    router_.On("click", "skinbtn", [this](const Notification&) { OpenSkinFrame(); });
+    // The device tabs show their page of the device switch.
+    for (const char* prefix : {"ms", "kb", "mp"}) {
+        const QString tab = QStringLiteral("%1_tab").arg(prefix);
+        const QString panel = QStringLiteral("%1_tab_panel").arg(prefix);
+        router_.On("selectchanged", tab, [this, panel](const Notification& n) {
+            auto* button = qobject_cast<QAbstractButton*>(n.widget.data());
+            auto* pages = Control<QStackedWidget>("device_switch");
+            QWidget* page = Control(panel);
+            if (button && button->isChecked() && pages && page) pages->setCurrentWidget(page);
+        });
+    }
+    // The page options of each device show their page of the device's page switch. (A device
+    // page that needs more on a tab change registers its own handler as well.)
+    const std::vector<std::pair<QString, QStringList>> pageBars = {
+        {"ms_tab_switch",
+         {"ms_deng_Op_tab", "ms_macro_Op_tab", "ms_key_Op_tab", "ms_rich_Op_tab",
+          "ms_cursor_Op_tab"}},
+        {"kb_tab_switch", {"kb_key_Op_tab", "kb_deng_Op_tab", "kb_macro_Op_tab"}},
+        {"mp_tab_switch", {"mp_deng_Op_tab"}},
+    };
+    for (const auto& [switchName, options] : pageBars) {
+        for (int page = 0; page < options.size(); ++page) {
+            router_.On("selectchanged", options[page],
+                       [this, switchName = switchName, page](const Notification& n) {
+                           auto* button = qobject_cast<QAbstractButton*>(n.widget.data());
+                           auto* pages = Control<QStackedWidget>(switchName);
+                           if (button && button->isChecked() && pages && page < pages->count())
+                               pages->setCurrentIndex(page);
+                       });
+        }
+        if (auto* first = Control<QAbstractButton>(options.front())) first->setChecked(true);
+    }
+}
+
+void CMainWnd::ShowConnectionState() {
+    QWidget* status = Control("device_status");
+    if (!status) return;
+    const bool connected = AnyConnected();
+    ui_->SetTextId(status, connected ? "status_connected" : "status_disconnected");
+    status->setProperty("connected", connected);
+    status->style()->unpolish(status);
+    status->style()->polish(status);
+}
+
+void CMainWnd::CreateTray() {
+    const QIcon icon(ui_->ResolveImage("app_icon.svg"));
+    setWindowIcon(icon);
+    tray_ = new QSystemTrayIcon(icon, this);
+    tray_->setToolTip("Varnhold Quillet");
+    trayMenu_ = new QMenu();
+    trayMenu_->setObjectName("tray_menu");
+    connect(trayMenu_, &QMenu::aboutToShow, this, [this] { RebuildTrayMenu(); });
+    tray_->setContextMenu(trayMenu_);
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) OnTrayLeftClick();
+            });
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        Log(LogLevel::Info, "no system tray on this desktop; the tray icon is created anyway");
+    tray_->show();
+}
+
+// ---- start-up ---------------------------------------------------------------------------------
+
+void CMainWnd::WindowInit() {
+    if (initialised_ || !root_) return;
+    initialised_ = true;
+    // 1. The data folder with the settings file.
+    std::error_code error;
+    std::filesystem::create_directories(options_.dataFolder, error);
+    if (error)
+        Logf(LogLevel::Error, "data folder %s: %s", options_.dataFolder.string().c_str(),
+             error.message().c_str());
+    // 2. The saved background.
+    if (settings_.Flags() == 1)
+        SetRootBackground(false, 0, QString::fromStdString(settings_.Image()));
+    // 3. The profile lists: keyboard, mouse, mousepad.
+    for (DeviceKind kind : kFlushOrder)
+        if (profileFills_[Index(kind)]) profileFills_[Index(kind)]();
+    // 4. The devices' identities.
+    Session(DeviceKind::Mouse).SetIdentity(DeviceKind::Mouse);
+    Session(DeviceKind::Mousepad).SetIdentity(DeviceKind::Mousepad);
+    Session(DeviceKind::Keyboard).SetIdentity(DeviceKind::Keyboard);
+    // 5. The installer's language hint.
+    ApplyLanguageHint();
+    // 6. Hidden until the mouse is found or the user asks for the window.
+    hide();
+    // 7, 8. The worker threads.
+    StartWorkers();
+    // 9. Timers. The animation and refresh timers run while the window is shown; the flush
+    // timer is armed when a record becomes dirty.
+    StartTimer(WindowTimer::KeyboardFullRead);
+    StartTimer(WindowTimer::MousepadFullRead);
+    // 10. The language of the settings.
+    ApplyLanguageSetting();
+    QTimer::singleShot(0, this, [this] { power_monitor_->Start(); });
+}
+
+void CMainWnd::StartWorkers() {
+    for (auto& [slot, worker] : workerBodies_)
+        if (!workers_.Start(slot, worker.first, worker.second))
+            Logf(LogLevel::Error, "worker thread %d (%s) not started", slot, worker.first.c_str());
+}
+
+void CMainWnd::ApplyLanguageHint() {
+    const std::optional<std::string> hint =
+        options_.readLanguageHint ? options_.readLanguageHint() : std::nullopt;
+    if (!hint) {
+        Log(LogLevel::Debug, "读注册表失败了");
+        return;
+    }
+    settings_.SetLanguage(LeadingInt(*hint) == 2020 ? 1 : 0);
+}
+
+void CMainWnd::ApplyLanguageSetting() {
+    const LanguageChoice choice = LanguageForSetting(settings_.Language());
+    if (choice.name != ui_->LanguageName() || choice.file != ui_->LanguageFile())
+        ui_->SetLanguage(choice.name, choice.file);
+    ui_->ReloadTexts();
+}
+
+void CMainWnd::SwitchLanguage(int setting) {
+    const LanguageChoice choice = LanguageForSetting(setting);
+    if (!ui_->SetLanguage(choice.name, choice.file)) return;
+    settings_.SetLanguage(setting);
+    if (options_.writeLanguageHint && options_.writeLanguageHint(setting == 0 ? "1010" : "2020"))
+        Log(LogLevel::Debug, "写成功！");
+    ui_->ReloadTexts();
+    update();
+}
+
+std::optional<QString> CMainWnd::GetItemText(const QString& id) const {
+    const QString name = id.toLower();
+    const bool english = ui_->LanguageName() == "en";
+    if (name == "titletext") return english ? QStringLiteral("Varnhold Quillet") : "mouse";
+    if (name == "hometext")
+        return english ? QStringLiteral("{a}Home Page{/a}") : QStringLiteral("{a}演示官网{/a}");
+    return std::nullopt;
+}
+
+// ---- plugging in ------------------------------------------------------------------------------
+
+void CMainWnd::SetWorker(int slot, std::string name, WorkerBody body) {
+    workerBodies_[slot] = {std::move(name), std::move(body)};
+}
+
+void CMainWnd::OnMessage(WindowMessage message, std::function<void()> handler) {
+    messageHandlers_[static_cast<unsigned>(message)] = std::move(handler);
+}
+
+void CMainWnd::OnTimer(WindowTimer timer, std::function<void()> handler) {
+    timerHandlers_[static_cast<int>(timer)] = std::move(handler);
+}
+
+void CMainWnd::SetProfileFill(DeviceKind kind, std::function<void()> fill) {
+    profileFills_[Index(kind)] = std::move(fill);
+}
+
+void CMainWnd::OnDeactivate(std::function<void()> handler) {
+    deactivateHandlers_.push_back(std::move(handler));
+}
+
+void CMainWnd::SetAboutOpener(std::function<void(CMainWnd&)> opener) {
+    aboutOpener_ = std::move(opener);
+}
+
+void CMainWnd::OnRefresh(std::function<void()> handler) {
+    refreshHandlers_.push_back(std::move(handler));
+}
+
+// ---- messages and timers ----------------------------------------------------------------------
+
+void CMainWnd::Post(WindowMessage message) {
+    QMetaObject::invokeMethod(
+        this, [this, message] { HandleMessage(message); }, Qt::QueuedConnection);
+}
+
+bool CMainWnd::Send(WindowMessage message, std::stop_token stop) {
+    if (QThread::currentThread() == thread()) {
+        HandleMessage(message);
+        return true;
+    }
+    struct Wait {
+        std::mutex mutex;
+        std::condition_variable_any done;
+        bool handled = false;
+    };
+    auto wait = std::make_shared<Wait>();
+    QMetaObject::invokeMethod(
+        this,
+        [this, message, wait] {
+            HandleMessage(message);
+            {
+                std::lock_guard lock(wait->mutex);
+                wait->handled = true;
+            }
+            wait->done.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(wait->mutex);
+    return wait->done.wait(lock, stop, [&] { return wait->handled; });
+}
+
+void CMainWnd::StartTimer(WindowTimer timer) {
+    if (QThread::currentThread() == thread()) {
+        Timer(timer).start();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, timer] { Timer(timer).start(); }, Qt::QueuedConnection);
+}
+
+QTimer& CMainWnd::Timer(WindowTimer timer) {
+    std::unique_ptr<QTimer>& slot = timers_[static_cast<int>(timer)];
+    if (!slot) {
+        const TimerSpec spec = SpecOf(timer);
+        slot = std::make_unique<QTimer>();
+        slot->setInterval(spec.ms);
+        slot->setSingleShot(spec.singleShot);
+        connect(slot.get(), &QTimer::timeout, this, [this, timer] { HandleTimer(timer); });
+    }
+    return *slot;
+}
+
+bool CMainWnd::IsTimerActive(WindowTimer timer) const {
+    const auto it = timers_.find(static_cast<int>(timer));
+    return it != timers_.end() && it->second->isActive();
+}
+
+void CMainWnd::PostShowRequest(unsigned messageId) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, messageId] {
+            Logf(LogLevel::Debug, "软件标示 %u，%xd%xd", messageId, 0u, 0u);
+            ShowOrWarn();
+        },
+        Qt::QueuedConnection);
+}
+
+void CMainWnd::HandleMessage(WindowMessage message) {
+    if (shutDown_) return;
+    switch (message) {
+        case WindowMessage::ProgressShow:
+            if (QWidget* progress = Control("setting_progress")) progress->show();
+            return;
+        case WindowMessage::ProgressDone:
+            StartTimer(WindowTimer::ProgressHide);
+            return;
+        case WindowMessage::DeviceRemoved:
+            if (QWidget* tab = Control("ms_deng_Op_tab")) tab->setFocus();
+            ShowMessageTimed(true, this, {}, "message_text_20", true);
+            hide();
+            return;
+        default:
+            break;
+    }
+    const auto it = messageHandlers_.find(static_cast<unsigned>(message));
+    if (it != messageHandlers_.end() && it->second)
+        it->second();
+    else
+        Logf(LogLevel::Debug, "window message %04x has no handler yet",
+             static_cast<unsigned>(message));
+}
+
+void CMainWnd::HandleTimer(WindowTimer timer) {
+    switch (timer) {
+        case WindowTimer::ProgressHide:
+            if (QWidget* progress = Control("setting_progress")) progress->hide();
+            return;
+        case WindowTimer::Flush:
+            FlushDirtyRecords();
+            return;
+        case WindowTimer::Animation:
+            counters_.Advance();
+            return;
+        case WindowTimer::Repaint:
+            update();
+            Log(LogLevel::Debug, "1234567890");
+            return;
+        case WindowTimer::Refresh:
+            for (const auto& handler : refreshHandlers_)
+                handler();
+            return;
+        default:
+            break;
+    }
+    const auto it = timerHandlers_.find(static_cast<int>(timer));
+    if (it != timerHandlers_.end() && it->second)
+        it->second();
+    else
+        Logf(LogLevel::Debug, "window timer %d has no handler yet", static_cast<int>(timer));
+}
+
+void CMainWnd::MarkDirty(DeviceKind kind) {
+    dirty_[Index(kind)].store(true);
+    if (QThread::currentThread() == thread()) {
+        if (!IsTimerActive(WindowTimer::Flush)) Timer(WindowTimer::Flush).start();
+    } else {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!IsTimerActive(WindowTimer::Flush)) Timer(WindowTimer::Flush).start();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+bool CMainWnd::IsDirty(DeviceKind kind) const {
+    return dirty_[Index(kind)].load();
+}
+
+void CMainWnd::FlushDirtyRecords() {
+    for (DeviceKind kind : kFlushOrder) {
+        if (!dirty_[Index(kind)].exchange(false)) continue;
+        std::array<uint8_t, MouseRecord::kWireSize> wire{};
+        if (kind == DeviceKind::Mouse)
+            std::copy(mouseLive_.bytes.begin(), mouseLive_.bytes.end(), wire.begin());
+        else if (kind == DeviceKind::Keyboard)
+            std::copy(keyboardLive_.begin(), keyboardLive_.end(), wire.begin());
+        else
+            std::copy(mousepadLive_.begin(), mousepadLive_.end(), wire.begin());
+        const int result = Session(kind).WriteParams(wire, 0);
+        if (result != kResultSuccess && Session(kind).IsConnected())
+            Logf(LogLevel::Warning, "%s live record not sent (result %d)", DeviceKindPrefix(kind),
+                 result);
+    }
+}
+
+bool CMainWnd::AnyConnected() const {
+    for (const auto& session : sessions_)
+        if (session->IsConnected()) return true;
+    return false;
+}
+
+// ---- showing and hiding -----------------------------------------------------------------------
+
+void CMainWnd::BringToFront() {
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void CMainWnd::ShowOrWarn() {
+    if (shutDown_) return;
+    if (AnyConnected()) {
+        BringToFront();
+        return;
+    }
+    hide();
+    if (warningOpen_) return;
+    warningOpen_ = true;
+    ShowMessage(this, {}, "message_text_1", true);
+    warningOpen_ = false;
+}
+
+void CMainWnd::OnTrayLeftClick() {
+    if (!AnyConnected()) {
+        ShowOrWarn();
+        return;
+    }
+    bool visible = isVisible();
+    if (isMinimized()) visible = !visible;
+    if (visible) {
+        hide();
+        return;
+    }
+    BringToFront();
+    update();
+    StartTimer(WindowTimer::Repaint);
+}
+
+void CMainWnd::MouseArrived() {
+    if (shutDown_) return;
+    // The stored device profile of the mouse is selected as though the user had chosen it.
+    const std::filesystem::path index = options_.dataFolder / "ms" / "msProfile.ini";
+    const int select = ReadIniInt(index, "PROFILEDEVICESELECT", "select", 0);
+    if (auto* combo = Control<QComboBox>("ms_device_profile_combo");
+        combo && select >= 0 && select < combo->count()) {
+        combo->setCurrentIndex(select);
+        router_.Fire("itemselect", combo, select);
+    }
+    StartTimer(WindowTimer::MouseFullRead);
+    if (auto* tab = Control<QAbstractButton>("ms_tab")) {
+        tab->show();
+        tab->setChecked(true);
+        router_.Fire("selectchanged", tab, 1);
+    }
+    if (QWidget* panel = Control("ms_tab_panel")) panel->show();
+    ShowConnectionState();
+}
+
+void CMainWnd::MouseLeft() {
+    if (QWidget* tab = Control("ms_tab")) tab->hide();
+    ShowConnectionState();
+}
+
+void CMainWnd::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    Timer(WindowTimer::Animation).start();
+    Timer(WindowTimer::Refresh).start();
+    if (!everShown_) {
+        everShown_ = true;
+        emit FirstShown();
+    }
+}
+
+void CMainWnd::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // A hidden window animates nothing.
+    Timer(WindowTimer::Animation).stop();
+    Timer(WindowTimer::Refresh).stop();
+}
+
+void CMainWnd::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        for (const auto& handler : deactivateHandlers_)
+            handler();
+}
+
+void CMainWnd::closeEvent(QCloseEvent* event) {
+    // Closing the window keeps the program in the tray; only "exit" ends it.
+    if (!shutDown_) {
+        event->ignore();
+        hide();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+bool CMainWnd::eventFilter(QObject* watched, QEvent* event) {
+    // The caption bar moves the window.
+    if (watched == Control("caption_bar")) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+                if (mouse->button() == Qt::LeftButton) {
+                    if (windowHandle() && windowHandle()->startSystemMove()) return true;
+                    dragging_ = true;
+                    dragOffset_ = mouse->globalPosition().toPoint() - frameGeometry().topLeft();
+                    return true;
+                }
+                break;
+            case QEvent::MouseMove:
+                if (dragging_) {
+                    move(mouse->globalPosition().toPoint() - dragOffset_);
+                    return true;
+                }
+                break;
+            case QEvent::MouseButtonRelease:
+                dragging_ = false;
+                break;
+            default:
+                break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- tray menu ----------------------------------------------------------------------------------
+
+QMenu* CMainWnd::RebuildTrayMenu() {
+    trayMenu_->clear();
+    auto add = [this](const QString& name, const QString& text, const QString& shown) {
+        QAction* action = trayMenu_->addAction(shown);
+        action->setObjectName(name);
+        action->setData(text);
+        connect(action, &QAction::triggered, this,
+                [this, name, text] { OnMenuCommand(name, text); });
+    };
+    const int language = settings_.Language();
+    const QString exitText = language == 0   ? QStringLiteral("Close")
+                             : language == 1 ? QStringLiteral("关闭")
+                                             : QString();
+    add("exit", exitText, exitText);
+    QFile file(ui_->FilePath("menu1.xml"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        Log(LogLevel::Warning, "skin: menu1.xml is missing; the tray menu has only its exit item");
+        return trayMenu_;
+    }
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        if (xml.name() != QLatin1String("item")) continue;
+        const QString name = xml.attributes().value("name").toString();
+        const QString text = xml.attributes().value("text").toString();
+        add(name, text, ui_->TextOrId(text));
+    }
+    if (xml.hasError())
+        LogLine(LogLevel::Warning, QStringLiteral("skin: menu1.xml: %1").arg(xml.errorString()));
+    return trayMenu_;
+}
+
+void CMainWnd::OnMenuCommand(const QString& name, const QString& text) {
+    const QString lower = name.toLower();
+    if (lower == "lan_en") {
+        SwitchLanguage(0);
+    } else if (lower == "lan_cn") {
+        SwitchLanguage(1);
+    } else if (lower == "about_setting") {
+        if (aboutOpener_)
+            aboutOpener_(*this);
+        else
+            Log(LogLevel::Warning, "the About window is not part of this build");
+    } else if (name == "exit") {
+        Exit();
+    } else if (name == "Menu_Import" || name == "Menu_Export") {
+        // Handled by the profile pages.
+    } else {
+        ShowMessage(this, {}, text, true);
+    }
+}
+
+// ---- skin ---------------------------------------------------------------------------------------
+
+void CMainWnd::OpenSkinFrame() {
+    if (skinFrame_) skinFrame_->close();
+    QWidget* anchor = windowButtons_["skinbtn"];
+    skinFrame_ = new CSkinFrame(anchor ? anchor : this, settings_);
+}
+
+bool CMainWnd::Receive(const SkinChangedParam& param) {
+    SetRootBackground(param.bColor, param.bkcolor, param.bgimage);
+    return true;
+}
+
+void CMainWnd::SetRootBackground(bool colour, QRgb argb, const QString& image) {
+    if (!root_) return;
+    rootColor_ = colour ? argb : 0;
+    rootImage_ = colour ? QString() : ui_->ResolveImage(image);
+    if (!colour && rootImage_.isEmpty() && !image.isEmpty())
+        LogLine(LogLevel::Warning, QStringLiteral("background picture %1 not found").arg(image));
+    const QColor c = QColor::fromRgba(rootColor_);
+    const QString picture =
+        rootImage_.isEmpty()
+            ? QStringLiteral("border-image: none;")
+            : QStringLiteral("border-image: url(\"%1\") 0 0 0 0 stretch stretch;").arg(rootImage_);
+    root_->setAttribute(Qt::WA_StyledBackground, true);
+    root_->setStyleSheet(
+        QStringLiteral("QWidget#root { background-color: rgba(%1, %2, %3, %4); %5 }")
+            .arg(c.red())
+            .arg(c.green())
+            .arg(c.blue())
+            .arg(c.alpha())
+            .arg(picture));
+}
+
+// ---- shutdown -----------------------------------------------------------------------------------
+
+WorkerSet::StopOutcome CMainWnd::Shutdown() {
+    if (shutDown_) return stopOutcome_;
+    shutDown_ = true;
+    hide();
+    if (skinFrame_) skinFrame_->close();
+    for (auto& [id, timer] : timers_)
+        timer->stop();
+    // A change made in the last moments still reaches the device.
+    FlushDirtyRecords();
+    stopOutcome_ = workers_.StopAll(options_.shutdownLimit);
+    if (stopOutcome_ == WorkerSet::StopOutcome::AllEnded) {
+        Log(LogLevel::Debug, "所有对象处于激发状态");
+    } else {
+        Log(LogLevel::Debug, "所有对象处于非激发状态，超时");
+        for (const std::string& name : workers_.StillRunning())
+            Logf(LogLevel::Error, "the %s thread did not end in time", name.c_str());
+    }
+    if (tray_) tray_->hide();
+    return stopOutcome_;
+}
+
+void CMainWnd::Exit() {
+    Shutdown();
+    emit QuitRequested();
+}
+
+}  // namespace vq::app

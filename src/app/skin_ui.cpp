@@ -1,0 +1,404 @@
+#include "app/skin_ui.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTreeWidget>
+#include <QUiLoader>
+#include <QXmlStreamReader>
+
+#include "core/util/log.h"
+
+namespace vq::app {
+
+namespace {
+
+constexpr int kMaxLayoutDepth = 8;
+SkinUi* g_current = nullptr;
+
+// Page classes that a layout names and the layout files that build them.
+const QHash<QString, QString>& PageLayouts() {
+    static const QHash<QString, QString> table = {
+        {"kb_key_ui", "keyboard_key.xml"},     {"kb_deng_ui", "keyboard_deng.xml"},
+        {"kb_macro_ui", "keyboard_macro.xml"}, {"ms_deng_ui", "Mouse_deng.xml"},
+        {"ms_macro_ui", "Mouse_macro.xml"},    {"ms_key_ui", "Mouse_key.xml"},
+        {"mp_deng_ui", "MousePad_deng.xml"},   {"ms_dpi_ui", "Mouse_DPI.xml"},
+        {"ms_cursor_ui", "Mouse_cursor.xml"},  {"kb_cursor_ui", "Mouse_cursor.xml"},
+    };
+    return table;
+}
+
+void LogLine(LogLevel level, const QString& text) {
+    Log(level, text.toStdString());
+}
+
+}  // namespace
+
+// ---- language -------------------------------------------------------------------------------
+
+LanguageChoice LanguageForSetting(int value) {
+    if (value == 0) return {"en", "lan_en.xml"};
+    if (value == 1) return {"cn_zh", "lan_cn.xml"};
+    return {"cn_tw", "lan_sn.xml"};
+}
+
+bool LanguageTable::Load(const QString& path, QString* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error) *error = QStringLiteral("cannot open %1").arg(path);
+        return false;
+    }
+    QHash<QString, QString> texts;
+    QXmlStreamReader xml(&file);
+    bool sawRoot = false;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        if (xml.name() == QLatin1String("language")) {
+            sawRoot = true;
+        } else if (xml.name() == QLatin1String("text")) {
+            const QString id = xml.attributes().value("id").toString();
+            const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            if (!id.isEmpty() && !texts.contains(id)) texts.insert(id, text);
+        }
+    }
+    if (xml.hasError() || !sawRoot) {
+        if (error)
+            *error = QStringLiteral("%1: %2 (line %3)")
+                         .arg(path, sawRoot ? xml.errorString() : QStringLiteral("no <language>"))
+                         .arg(xml.lineNumber());
+        return false;
+    }
+    texts_ = std::move(texts);
+    return true;
+}
+
+std::optional<QString> LanguageTable::Text(const QString& id) const {
+    const auto it = texts_.constFind(id);
+    if (it == texts_.constEnd()) return std::nullopt;
+    return *it;
+}
+
+QString FormatText(const QString& text, const QStringList& args) {
+    if (args.isEmpty()) return text;
+    QString out;
+    out.reserve(text.size() + 16);
+    int next = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == 'd' || text[i + 1] == 's') &&
+            next < args.size()) {
+            out += args[next++];
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// ---- loader ---------------------------------------------------------------------------------
+
+// The loader looks for Designer plugins in the library paths when it is made and loads them all,
+// which drags in large libraries a skin never uses. It is made while the library paths are empty.
+class LibraryPathsHidden {
+  public:
+    LibraryPathsHidden() : saved_(QCoreApplication::libraryPaths()) {
+        QCoreApplication::setLibraryPaths({});
+    }
+    ~LibraryPathsHidden() { QCoreApplication::setLibraryPaths(saved_); }
+
+  private:
+    QStringList saved_;
+};
+
+class SkinLoader : public QUiLoader {
+  public:
+    explicit SkinLoader(SkinUi& ui) : SkinLoader(ui, LibraryPathsHidden()) {}
+
+    QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override;
+
+  private:
+    SkinLoader(SkinUi& ui, const LibraryPathsHidden&) : ui_(ui) {
+        clearPluginPaths();
+        const QStringList available = availableWidgets();
+        standard_ = QSet<QString>(available.begin(), available.end());
+    }
+
+    SkinUi& ui_;
+    QSet<QString> standard_;
+};
+
+QWidget* SkinLoader::createWidget(const QString& className, QWidget* parent, const QString& name) {
+    const QString key = className.toLower();
+    const auto page = PageLayouts().constFind(key);
+    if (page != PageLayouts().constEnd()) {
+        QWidget* widget = ui_.LoadFile(*page, parent);
+        if (!widget) widget = new QWidget(parent);
+        widget->setObjectName(name);
+        widget->setProperty("layoutClass", className);
+        return widget;
+    }
+    if (QWidget* control = ui_.controls_.Make(className, parent)) {
+        control->setObjectName(name);
+        return control;
+    }
+    if (standard_.contains(className)) return QUiLoader::createWidget(className, parent, name);
+    ui_.Fault(QStringLiteral("unknown control class %1 (%2)").arg(className, name));
+    auto* widget = new QWidget(parent);
+    widget->setObjectName(name);
+    return widget;
+}
+
+// ---- skin -----------------------------------------------------------------------------------
+
+SkinUi::SkinUi(const QString& folder, QObject* parent)
+    : QObject(parent), folder_(QDir(folder).absolutePath()) {
+    RegisterCustomControls(controls_);
+    g_current = this;
+}
+
+SkinUi::~SkinUi() {
+    if (g_current == this) g_current = nullptr;
+}
+
+SkinUi* SkinUi::Current() {
+    return g_current;
+}
+
+bool SkinUi::LoadResources() {
+    QFile file(FilePath("res.xml"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        Fault(QStringLiteral("no res.xml in %1").arg(folder_));
+        return false;
+    }
+    QHash<QString, QString> layouts;
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        if (xml.name() == QLatin1String("layout")) {
+            const QString id = xml.attributes().value("id").toString();
+            const QString name = xml.attributes().value("file").toString();
+            if (!id.isEmpty() && !name.isEmpty()) layouts.insert(id, name);
+        }
+    }
+    if (xml.hasError()) {
+        Fault(QStringLiteral("res.xml: %1 (line %2)").arg(xml.errorString()).arg(xml.lineNumber()));
+        return false;
+    }
+    layouts_ = std::move(layouts);
+    return true;
+}
+
+QString SkinUi::FilePath(const QString& file) const {
+    QDir dir(folder_);
+    const QString direct = dir.filePath(file);
+    if (QFileInfo::exists(direct)) return direct;
+    // Skin file names are matched without regard to case, as on the system they come from.
+    const QFileInfo info(direct);
+    const QDir parent = info.dir();
+    const QStringList entries = parent.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries)
+        if (entry.compare(info.fileName(), Qt::CaseInsensitive) == 0) return parent.filePath(entry);
+    return direct;
+}
+
+QString SkinUi::LayoutFile(const QString& idOrFile) const {
+    return layouts_.value(idOrFile, idOrFile);
+}
+
+QString SkinUi::ResolveImage(const QString& name) const {
+    if (name.isEmpty()) return {};
+    const QFileInfo given(name);
+    if (given.isAbsolute()) return given.isFile() ? given.absoluteFilePath() : QString();
+    for (const QString& candidate : {FilePath(name), FilePath("images/" + name)})
+        if (QFileInfo(candidate).isFile()) return candidate;
+    return {};
+}
+
+QString SkinUi::StyleSheet() const {
+    QFile file(FilePath("style.qss"));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QString sheet = QString::fromUtf8(file.readAll());
+    static const QRegularExpression url(QStringLiteral(R"(url\(\s*(['"]?)([^'"\)]+)\1\s*\))"));
+    QString out;
+    qsizetype last = 0;
+    auto it = url.globalMatch(sheet);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const QString target = m.captured(2).trimmed();
+        out += sheet.mid(last, m.capturedStart() - last);
+        if (QFileInfo(target).isAbsolute() || target.startsWith(':'))
+            out += m.captured(0);
+        else
+            out += QStringLiteral("url(\"%1\")").arg(FilePath(target));
+        last = m.capturedEnd();
+    }
+    out += sheet.mid(last);
+    return out;
+}
+
+bool SkinUi::SetLanguage(const QString& name, const QString& file) {
+    LanguageTable table;
+    QString error;
+    if (!table.Load(FilePath(file), &error)) {
+        LogLine(LogLevel::Error, QStringLiteral("language %1 not loaded: %2").arg(name, error));
+        return false;
+    }
+    language_ = std::move(table);
+    languageName_ = name;
+    languageFile_ = file;
+    emit LanguageChanged();
+    return true;
+}
+
+std::optional<QString> SkinUi::Text(const QString& id) const {
+    if (auto text = language_.Text(id)) return text;
+    if (textQuery_) return textQuery_(id);
+    return std::nullopt;
+}
+
+QString SkinUi::TextOrId(const QString& id) const {
+    return Text(id).value_or(id);
+}
+
+void SkinUi::SetTextQuery(std::function<std::optional<QString>(const QString&)> query) {
+    textQuery_ = std::move(query);
+}
+
+QWidget* SkinUi::Load(const QString& idOrFile, QWidget* parent) {
+    QWidget* root = LoadFile(LayoutFile(idOrFile), parent);
+    if (root) Translate(root);
+    return root;
+}
+
+QWidget* SkinUi::LoadFile(const QString& file, QWidget* parent) {
+    if (depth_ >= kMaxLayoutDepth) {
+        Fault(QStringLiteral("layouts nest too deep at %1").arg(file));
+        return nullptr;
+    }
+    QFile source(FilePath(file));
+    if (!source.open(QIODevice::ReadOnly)) {
+        Fault(QStringLiteral("missing layout %1").arg(file));
+        return nullptr;
+    }
+    if (loaders_.size() <= static_cast<size_t>(depth_)) {
+        loaders_.push_back(std::make_unique<SkinLoader>(*this));
+        loaders_.back()->setWorkingDirectory(QDir(folder_));
+    }
+    SkinLoader& loader = *loaders_[static_cast<size_t>(depth_)];
+    ++depth_;
+    QWidget* widget = loader.load(&source, parent);
+    --depth_;
+    if (!widget) Fault(QStringLiteral("layout %1: %2").arg(file, loader.errorString()));
+    return widget;
+}
+
+bool SkinUi::IsTextId(const QString& text) const {
+    if (text.isEmpty() || text.size() > 64 || text.contains(' ')) return false;
+    return Text(text).has_value();
+}
+
+QString SkinUi::Lookup(const QString& id, const QStringList& args) const {
+    if (auto text = Text(id)) return FormatText(*text, args);
+    return FormatText(id, args);
+}
+
+void SkinUi::Translate(QWidget* root) {
+    if (!root) return;
+    ApplyTexts(root, true);
+    const QList<QWidget*> children = root->findChildren<QWidget*>();
+    for (QWidget* child : children)
+        ApplyTexts(child, true);
+}
+
+void SkinUi::ReloadTexts() {
+    const QWidgetList widgets = QApplication::allWidgets();
+    for (QWidget* widget : widgets)
+        ApplyTexts(widget, false);
+}
+
+void SkinUi::SetTextId(QWidget* widget, const QString& id, const QStringList& args) {
+    if (!widget) return;
+    widget->setProperty("textId", id);
+    widget->setProperty("textArgs", args);
+    ApplyTexts(widget, false);
+}
+
+void SkinUi::ApplyTexts(QWidget* w, bool record) {
+    const QStringList args = w->property("textArgs").toStringList();
+    // One text property of a widget: find (or recall) its id and show the translation.
+    auto handle = [&](const char* idProperty, const QString& current, auto&& set) {
+        QString id = w->property(idProperty).toString();
+        if (id.isEmpty() && record && IsTextId(current)) {
+            id = current;
+            w->setProperty(idProperty, id);
+        }
+        if (!id.isEmpty()) set(Lookup(id, args));
+    };
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+        handle("textId", label->text(), [label](const QString& t) { label->setText(t); });
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        handle("textId", button->text(), [button](const QString& t) { button->setText(t); });
+    } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+        handle("textId", group->title(), [group](const QString& t) { group->setTitle(t); });
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        handle("placeholderTextId", edit->placeholderText(),
+               [edit](const QString& t) { edit->setPlaceholderText(t); });
+    if (!w->toolTip().isEmpty() || w->property("toolTipId").isValid())
+        handle("toolTipId", w->toolTip(), [w](const QString& t) { w->setToolTip(t); });
+    if (w->isWindow())
+        handle("windowTitleId", w->windowTitle(), [w](const QString& t) { w->setWindowTitle(t); });
+
+    auto itemText = [&](QVariant stored, const QString& current,
+                        const std::function<void(const QString&)>& setId,
+                        const std::function<void(const QString&)>& setText) {
+        QString id = stored.toString();
+        if (id.isEmpty() && record && IsTextId(current)) {
+            id = current;
+            setId(id);
+        }
+        if (!id.isEmpty()) setText(Lookup(id, {}));
+    };
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        for (int i = 0; i < combo->count(); ++i)
+            itemText(
+                combo->itemData(i, kTextIdRole), combo->itemText(i),
+                [&](const QString& id) { combo->setItemData(i, id, kTextIdRole); },
+                [&](const QString& t) { combo->setItemText(i, t); });
+    } else if (auto* list = qobject_cast<QListWidget*>(w)) {
+        for (int i = 0; i < list->count(); ++i) {
+            QListWidgetItem* item = list->item(i);
+            itemText(
+                item->data(kTextIdRole), item->text(),
+                [&](const QString& id) { item->setData(kTextIdRole, id); },
+                [&](const QString& t) { item->setText(t); });
+        }
+    } else if (auto* tree = qobject_cast<QTreeWidget*>(w)) {
+        auto items = [&](QTreeWidgetItem* item) {
+            for (int c = 0; c < item->columnCount(); ++c)
+                itemText(
+                    item->data(c, kTextIdRole), item->text(c),
+                    [&](const QString& id) { item->setData(c, kTextIdRole, id); },
+                    [&](const QString& t) { item->setText(c, t); });
+        };
+        if (QTreeWidgetItem* header = tree->headerItem()) items(header);
+        for (QTreeWidgetItemIterator it(tree); *it; ++it)
+            items(*it);
+    }
+}
+
+void SkinUi::Fault(const QString& what) {
+    faults_ << what;
+    LogLine(LogLevel::Warning, QStringLiteral("skin: %1").arg(what));
+}
+
+}  // namespace vq::app
