@@ -158,7 +158,9 @@ TEST_F(MacroFiles, MacroFilesAreFoundWithoutRegardToCaseAndOnlyTheMouseNamesItsO
     const std::vector<MacroAction> actions = {Action(10, 0x8A, 4, "keyboard_key_A")};
     ASSERT_EQ(keyboard.WriteMacro("Combo", actions), MacroResult::Ok);
     EXPECT_FALSE(LoadIniFile(dir / "Combo.mac").document.HasSection("MACROSELECTNAME"));
-    fs::rename(dir / "Combo.mac", dir / "COMBO.MAC");
+    const std::string content = ReadBytes(dir / "Combo.mac");
+    fs::remove(dir / "Combo.mac");
+    WriteBytes(dir / "COMBO.MAC", content);
     EXPECT_EQ(keyboard.ReadMacro("combo"), actions);
     ASSERT_EQ(keyboard.WriteMacro("combo", actions), MacroResult::Ok);
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"COMBO.MAC", "KbMacro.ini"}));
@@ -179,12 +181,18 @@ TEST_F(MacroFiles, RenameAndDeleteMoveOnlyTheirOwnFile) {
     EXPECT_EQ(mouse.ReadMacro("c"), actions);
     EXPECT_EQ(ReadIniString(dir / "c.mac", "MACROSELECTNAME", "name", ""), "c");
     EXPECT_EQ(mouse.RenameMacroFile("c", "C"), MacroResult::Ok);  // a change of case only
-    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"C.mac", "b.mac"}));
+    EXPECT_EQ(mouse.ReadMacro("C"), actions);
+    // A file system that ignores case may keep the old spelling.
+    if (dir.KeepsCaseApart()) {
+        EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"C.mac", "b.mac"}));
+    }
+    EXPECT_EQ(dir.Entries().size(), 2u);
     EXPECT_EQ(mouse.RenameMacroFile("never saved", "x"), MacroResult::Ok);
     EXPECT_EQ(mouse.DeleteMacroFile("b"), MacroResult::Ok);
     EXPECT_EQ(mouse.DeleteMacroFile("b"), MacroResult::Ok);
     EXPECT_EQ(mouse.DeleteMacroFile("../C"), MacroResult::BadName);
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"C.mac"});
+    ASSERT_EQ(dir.Entries().size(), 1u);
+    EXPECT_TRUE(EqualsNoCase(dir.Entries()[0], "c.mac"));
 }
 
 TEST_F(MacroFiles, CursorScriptsAreSeededOnceAndExistingFilesAreKept) {

@@ -233,8 +233,12 @@ TEST_F(ProfileStoreTest, FileNamesMatchWithoutRegardToCase) {
     store.InitProfileKind(DeviceKind::Mouse);
     const fs::path dir = KindDir(DeviceKind::Mouse);
     // The key profile's file spelled ".PRO", the index spelled in other case too.
-    fs::rename(dir / "profile1.pro", dir / "Profile1.PRO");
-    fs::rename(dir / "msProfile.ini", dir / "MSPROFILE.INI");
+    for (const auto& [from, to] :
+         {std::pair{"profile1.pro", "Profile1.PRO"}, std::pair{"msProfile.ini", "MSPROFILE.INI"}}) {
+        const std::string content = ReadBytes(dir / from);
+        fs::remove(dir / from);
+        WriteBytes(dir / to, content);
+    }
     FakeModel model(DeviceKind::Mouse);
     ASSERT_EQ(store.LoadProfile(DeviceKind::Mouse, ProfileFamily::Key, 0, model),
               ProfileReadResult::Ok);
@@ -250,7 +254,9 @@ TEST_F(ProfileStoreTest, FileNamesMatchWithoutRegardToCase) {
               Pattern(512, 0x77));
 
     // A shipped default spelled with other case is found too.
-    fs::rename(program / "mpdengdefault.led", program / "MPDENGDEFAULT.Led");
+    const std::string shipped = ReadBytes(program / "mpdengdefault.led");
+    fs::remove(program / "mpdengdefault.led");
+    WriteBytes(program / "MPDENGDEFAULT.Led", shipped);
     Bytes payload(64, 0);
     EXPECT_EQ(store.ReadDefault(DeviceKind::Mousepad, ProfileFamily::Light, payload),
               ProfileReadResult::Ok);

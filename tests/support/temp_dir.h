@@ -50,7 +50,17 @@ class TempDir {
         return names;
     }
 
+    // Whether the folder's file system tells "a" and "A" apart (Linux: yes; Windows: no).
+    bool KeepsCaseApart() const {
+        WriteProbe(path_ / "case-probe");
+        std::error_code ec;
+        const bool apart = !std::filesystem::exists(path_ / "CASE-PROBE", ec);
+        std::filesystem::remove(path_ / "case-probe", ec);
+        return apart;
+    }
+
   private:
+    static void WriteProbe(const std::filesystem::path& p) { std::ofstream(p) << "x"; }
     std::filesystem::path path_;
 };
 

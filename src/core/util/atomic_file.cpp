@@ -1,12 +1,14 @@
 #include "core/util/atomic_file.h"
 
 #include <atomic>
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
 #include <random>
 #include <system_error>
+#include <thread>
 
 #include "core/util/file_names.h"
 #include "core/util/log.h"
@@ -51,6 +53,20 @@ std::string TemporaryName() {
                   static_cast<int>(kTempPrefix.size()), kTempPrefix.data(), stem,
                   counter.fetch_add(1), static_cast<int>(kTempSuffix.size()), kTempSuffix.data());
     return buffer;
+}
+
+// Replaces `target` by `temp`. Renames within the process are serialised, and a refused rename
+// is tried again for a short while: on Windows a file cannot be replaced while another writer
+// replaces it or a reader has it open, which passes in milliseconds.
+bool RenameOver(const fs::path& temp, const fs::path& target, std::error_code& ec) {
+    static std::mutex renameMutex;
+    std::lock_guard lock(renameMutex);
+    constexpr int kAttempts = 8;
+    for (int attempt = 1;; ++attempt) {
+        fs::rename(temp, target, ec);
+        if (!ec || attempt == kAttempts) return !ec;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2 << attempt));
+    }
 }
 
 void Fail(const fs::path& target, const char* what) {
@@ -113,8 +129,7 @@ bool WriteFileAtomic(const fs::path& target, std::span<const uint8_t> bytes) {
         RemoveQuietly(temp);
         return false;
     }
-    fs::rename(temp, target, ec);
-    if (ec) {
+    if (!RenameOver(temp, target, ec)) {
         Logf(LogLevel::Error, "could not write %s: the new file could not replace the old one: %s",
              Utf8FromPath(target).c_str(), ec.message().c_str());
         RemoveQuietly(temp);

@@ -86,22 +86,23 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 }
 
 fs::path FindFileNoCase(const fs::path& folder, std::string_view fileName) {
-    const fs::path exact = folder / PathFromUtf8(fileName);
-    std::error_code ec;
-    if (fs::exists(exact, ec)) return exact;
-    // Several entries may match on a file system that keeps case apart: take the first in
-    // byte order, so that every lookup finds the same one.
+    // The folder is always listed: on a file system that ignores case, the asked-for spelling
+    // "exists" too, and writing through it could change the spelling of the user's file.
+    // Several entries may match on a file system that keeps case apart: an exact match wins,
+    // else the first in byte order, so that every lookup finds the same one.
     fs::path found;
     std::string foundName;
+    std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = Utf8FromPath(it->path().filename());
         if (!EqualsNoCase(name, fileName) || IsAtomicTemporaryName(name)) continue;
+        if (name == fileName) return it->path();
         if (found.empty() || name < foundName) {
             found = it->path();
             foundName = name;
         }
     }
-    return found.empty() ? exact : found;
+    return found.empty() ? folder / PathFromUtf8(fileName) : found;
 }
 
 size_t Utf16Length(std::string_view utf8) {
