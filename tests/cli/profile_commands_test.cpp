@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <sstream>
@@ -154,6 +155,26 @@ TEST_F(ProfileCommands, UsageErrorsAndMissingDefaultsAreReported) {
     EXPECT_NE(r.out.find("mp light: profile1*"), std::string::npos) << r.out;
     EXPECT_FALSE(fs::exists(data / "kb" / "kbProfile.ini"));
     EXPECT_EQ(Ctl({"profile", "add", "kb", "light", "x"}).code, 6);
+}
+
+TEST(ProfileCommandsProcess, TheBuiltProgramSeedsFromTheDefaultsBesideIt) {
+    TempDir data;
+    const std::string command = std::string(VQ_QUILLETCTL) + " --data-dir '" +
+                                Utf8FromPath(data.path()) + "' profiles 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        output += buffer;
+    EXPECT_EQ(::pclose(pipe), 0) << output;
+    EXPECT_NE(output.find("kb device: profile1*\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("mp light: profile1*\n"), std::string::npos) << output;
+    // The shipped payloads went into the profiles unchanged.
+    const fs::path programDir = fs::path(VQ_QUILLETCTL).parent_path();
+    EXPECT_EQ(ReadBytes(data / "ms" / "profile1.config"),
+              ReadBytes(programDir / "msdevicedefault.config"));
+    EXPECT_EQ(ReadBytes(data / "ms" / "name_3.cur"), ReadBytes(programDir / "name_3.cur"));
 }
 
 #ifndef _WIN32
