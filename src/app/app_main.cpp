@@ -121,6 +121,7 @@ int RunQuillet(int argc, char** argv) {
                                    ? QString::fromStdString(*options.skinDir)
                                    : QDir(QCoreApplication::applicationDirPath()).filePath("skin");
     windowOptions.dataFolder = DataFolder(options);
+    windowOptions.programFolder = QCoreApplication::applicationDirPath().toStdString();
     windowOptions.backend = devices->Backend();
     int exitCode = 0;
     {

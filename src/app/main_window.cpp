@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QIcon>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
@@ -19,9 +21,10 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "app/mouse_presence.h"
 #include "app/msg_wnd.h"
 #include "app/power_monitor.h"
+#include "core/keyboard/keyboard_device.h"
+#include "core/mouse/mouse_device.h"
 #include "core/util/ini_file.h"
 #include "core/util/log.h"
 #include "platform/language_hint.h"
@@ -48,7 +51,7 @@ TimerSpec SpecOf(WindowTimer timer) {
         case WindowTimer::ProgressHide:
             return {1000, true};
         case WindowTimer::Flush:
-            return {100, true};
+            return {100, false};
         case WindowTimer::Animation:
             return {10, false};
         case WindowTimer::Repaint:
@@ -79,11 +82,85 @@ void LogLine(LogLevel level, const QString& text) {
 
 }  // namespace
 
+// What the worker loops and the models tell the window. Calls from worker threads are posted to
+// the window's thread; none of them waits for the window.
+class DeviceHooks : public PresenceObserver, public ListenerObserver, public MouseModelObserver {
+  public:
+    explicit DeviceHooks(CMainWnd& window) : w_(window) {}
+
+    // ---- mouse presence (worker thread, the session's lock held)
+    void OnArrived() override {
+        QMetaObject::invokeMethod(
+            &w_, [this] { w_.MouseArrived(); }, Qt::QueuedConnection);
+    }
+    void OnRemoved() override {
+        QMetaObject::invokeMethod(
+            &w_, [this] { w_.MouseLeft(); }, Qt::QueuedConnection);
+        w_.Post(WindowMessage::DeviceRemoved);
+    }
+    void OnFirstPassShow() override { w_.PostShowRequest(); }
+
+    // ---- listeners (worker threads)
+    void OnDeviceEvent(DeviceEvent event) override {
+        switch (event) {
+            case DeviceEvent::MouseLiveRead:
+                w_.StartTimer(WindowTimer::MouseLiveRead);
+                break;
+            case DeviceEvent::MouseFullRead:
+                w_.Post(WindowMessage::MouseReadAll);
+                break;
+            case DeviceEvent::MouseEventFlag:
+                w_.mouseEvent_.store(true);
+                break;
+            case DeviceEvent::KeyboardLiveRead:
+                w_.Post(WindowMessage::KeyReadLive);
+                break;
+            case DeviceEvent::KeyboardFullRead:
+                w_.Post(WindowMessage::KeyReadAll);
+                break;
+        }
+    }
+
+    // ---- the mouse model
+    void SaveSelectedLightProfile() override {
+        w_.store_.SaveSelectedProfile(DeviceKind::Mouse, ProfileFamily::Light, w_.mouse_);
+    }
+    void SaveSelectedDeviceProfile() override {
+        w_.store_.SaveSelectedProfile(DeviceKind::Mouse, ProfileFamily::Device, w_.mouse_);
+    }
+
+  private:
+    CMainWnd& w_;
+};
+
+// What the keyboard and mousepad read-backs ask of the window (on the window's thread).
+class ReadBackHooks : public ReadBackObserver {
+  public:
+    ReadBackHooks(CMainWnd& window, DeviceKind kind, ProfilePayloadModel& model)
+        : w_(window), kind_(kind), model_(model) {}
+    void SaveSelectedKeyProfile() override { Save(ProfileFamily::Key); }
+    void SaveSelectedDeviceProfile() override { Save(ProfileFamily::Device); }
+    void SaveSelectedLightProfile() override { Save(ProfileFamily::Light); }
+    void KeyTableTooLarge() override {
+        QMetaObject::invokeMethod(
+            &w_, [this] { ShowMessage(&w_, {}, "message_text_11", true); }, Qt::QueuedConnection);
+    }
+
+  private:
+    void Save(ProfileFamily family) {
+        if (HasFamily(kind_, family)) w_.store_.SaveSelectedProfile(kind_, family, model_);
+    }
+    CMainWnd& w_;
+    DeviceKind kind_;
+    ProfilePayloadModel& model_;
+};
+
 CMainWnd::CMainWnd(Options options)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
       options_(std::move(options)),
       ui_(std::make_unique<SkinUi>(options_.skinFolder)),
-      settings_(options_.dataFolder / "main.ini") {
+      settings_(options_.dataFolder / "main.ini"),
+      store_(options_.dataFolder, options_.programFolder) {
     setObjectName("MainWnd");
     setWindowTitle("Varnhold Quillet");
     if (!options_.readLanguageHint) options_.readLanguageHint = platform::ReadLanguageHint;
@@ -91,8 +168,10 @@ CMainWnd::CMainWnd(Options options)
     // Built in the order keyboard, mouse, mousepad (the DeviceKind order).
     for (auto& session : sessions_)
         session = std::make_unique<DeviceSession>(options_.backend, options_.timing);
-    for (auto& flag : dirty_)
-        flag.store(false);
+    hooks_ = std::make_unique<DeviceHooks>(*this);
+    keyboardHooks_ = std::make_unique<ReadBackHooks>(*this, DeviceKind::Keyboard, keyboard_);
+    mousepadHooks_ = std::make_unique<ReadBackHooks>(*this, DeviceKind::Mousepad, mousepad_);
+    mouse_.SetObserver(hooks_.get());
     power_monitor_ = new PowerMonitor(this);
     connect(power_monitor_, &PowerMonitor::Suspending, this, [this] { SetPowerFlag(0); });
     connect(power_monitor_, &PowerMonitor::Resumed, this, [this] { SetPowerFlag(1); });
@@ -104,23 +183,21 @@ CMainWnd::CMainWnd(Options options)
     SetWorker(kKeyboardLightWatcher, "keyboard light process watcher", endsAtOnce);
     SetWorker(kKeyboardKeyWatcher, "keyboard key process watcher", endsAtOnce);
     SetWorker(kMousePresence, "mouse presence", [this](WorkerSet::Context& context) {
-        MousePresenceEvents events;
-        events.arrived = [this] {
-            QMetaObject::invokeMethod(
-                this, [this] { MouseArrived(); }, Qt::QueuedConnection);
-        };
-        events.left = [this] {
-            QMetaObject::invokeMethod(
-                this, [this] { MouseLeft(); }, Qt::QueuedConnection);
-            Post(WindowMessage::DeviceRemoved);
-        };
-        events.firstFind = [this] { PostShowRequest(); };
-        RunMousePresence(context, Session(DeviceKind::Mouse), events, options_.presencePeriod);
+        RunPresenceLoop(Session(DeviceKind::Mouse), *hooks_, context.token, options_.presence);
+    });
+    SetWorker(kMouseListener, "mouse listener", [this](WorkerSet::Context& context) {
+        RunListenerLoop(options_.backend, DeviceKind::Mouse, Session(DeviceKind::Mouse), *hooks_,
+                        context.token, options_.listener);
+    });
+    SetWorker(kKeyboardListener, "keyboard listener", [this](WorkerSet::Context& context) {
+        RunListenerLoop(options_.backend, DeviceKind::Keyboard, Session(DeviceKind::Mouse), *hooks_,
+                        context.token, options_.listener);
     });
 }
 
 CMainWnd::~CMainWnd() {
     Shutdown();
+    mouse_.SetObserver(nullptr);
     SkinObserver::Instance().RemoveReceiver(this);
     CMainWnd* self = this;
     g_mainWindow.compare_exchange_strong(self, nullptr);
@@ -274,8 +351,7 @@ void CMainWnd::WindowInit() {
     if (settings_.Flags() == 1)
         SetRootBackground(false, 0, QString::fromStdString(settings_.Image()));
     // 3. The profile lists: keyboard, mouse, mousepad.
-    for (DeviceKind kind : kFlushOrder)
-        if (profileFills_[Index(kind)]) profileFills_[Index(kind)]();
+    FillProfileLists();
     // 4. The devices' identities.
     Session(DeviceKind::Mouse).SetIdentity(DeviceKind::Mouse);
     Session(DeviceKind::Mousepad).SetIdentity(DeviceKind::Mousepad);
@@ -353,6 +429,10 @@ void CMainWnd::OnTimer(WindowTimer timer, std::function<void()> handler) {
 
 void CMainWnd::SetProfileFill(DeviceKind kind, std::function<void()> fill) {
     profileFills_[Index(kind)] = std::move(fill);
+}
+
+void CMainWnd::OnPageUpdate(DeviceKind kind, std::function<void()> update) {
+    pageUpdates_[Index(kind)].push_back(std::move(update));
 }
 
 void CMainWnd::OnDeactivate(std::function<void()> handler) {
@@ -457,8 +537,7 @@ void CMainWnd::HandleMessage(WindowMessage message) {
     if (it != messageHandlers_.end() && it->second)
         it->second();
     else
-        Logf(LogLevel::Debug, "window message %04x has no handler yet",
-             static_cast<unsigned>(message));
+        ReadBack(message);
 }
 
 void CMainWnd::HandleTimer(WindowTimer timer) {
@@ -468,6 +547,7 @@ void CMainWnd::HandleTimer(WindowTimer timer) {
             return;
         case WindowTimer::Flush:
             FlushDirtyRecords();
+            if (!isVisible()) Timer(WindowTimer::Flush).stop();
             return;
         case WindowTimer::Animation:
             counters_.Advance();
@@ -487,41 +567,116 @@ void CMainWnd::HandleTimer(WindowTimer timer) {
     if (it != timerHandlers_.end() && it->second)
         it->second();
     else
-        Logf(LogLevel::Debug, "window timer %d has no handler yet", static_cast<int>(timer));
+        ReadBack(timer);
 }
 
-void CMainWnd::MarkDirty(DeviceKind kind) {
-    dirty_[Index(kind)].store(true);
-    if (QThread::currentThread() == thread()) {
-        if (!IsTimerActive(WindowTimer::Flush)) Timer(WindowTimer::Flush).start();
-    } else {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (!IsTimerActive(WindowTimer::Flush)) Timer(WindowTimer::Flush).start();
-            },
-            Qt::QueuedConnection);
+// The read-backs of the timers and messages, each followed by the device's page update.
+void CMainWnd::ReadBack(WindowTimer timer) {
+    switch (timer) {
+        case WindowTimer::MouseFullRead:
+            ReadMouse(Session(DeviceKind::Mouse), mouse_);
+            UpdatePage(DeviceKind::Mouse);
+            return;
+        case WindowTimer::MouseLiveRead:
+            ReloadMouseRecord(Session(DeviceKind::Mouse), mouse_);
+            UpdatePage(DeviceKind::Mouse);
+            return;
+        case WindowTimer::KeyboardFullRead:
+            ReadKeyboard(Session(DeviceKind::Keyboard), keyboard_, *keyboardHooks_);
+            UpdatePage(DeviceKind::Keyboard);
+            return;
+        case WindowTimer::MousepadFullRead:
+            ReadMousepad(Session(DeviceKind::Mousepad), mousepad_, *mousepadHooks_);
+            UpdatePage(DeviceKind::Mousepad);
+            return;
+        default:
+            Logf(LogLevel::Debug, "window timer %d has no handler yet", static_cast<int>(timer));
     }
 }
 
+void CMainWnd::ReadBack(WindowMessage message) {
+    switch (message) {
+        case WindowMessage::MouseReadAll:
+            ReadMouse(Session(DeviceKind::Mouse), mouse_);
+            UpdatePage(DeviceKind::Mouse);
+            return;
+        case WindowMessage::PadReadAll:
+            ReadMousepad(Session(DeviceKind::Mousepad), mousepad_, *mousepadHooks_);
+            UpdatePage(DeviceKind::Mousepad);
+            return;
+        case WindowMessage::KeyReadAll:
+            ReadKeyboard(Session(DeviceKind::Keyboard), keyboard_, *keyboardHooks_);
+            UpdatePage(DeviceKind::Keyboard);
+            return;
+        case WindowMessage::KeyReadLive:
+            ReloadKeyboardRecord(Session(DeviceKind::Keyboard), keyboard_, *keyboardHooks_);
+            UpdatePage(DeviceKind::Keyboard);
+            return;
+        default:
+            Logf(LogLevel::Debug, "window message %04x has no handler yet",
+                 static_cast<unsigned>(message));
+    }
+}
+
+void CMainWnd::UpdatePage(DeviceKind kind) {
+    for (const auto& update : pageUpdates_[Index(kind)])
+        update();
+}
+
+void CMainWnd::MarkDirty(DeviceKind kind) {
+    switch (kind) {
+        case DeviceKind::Keyboard:
+            keyboard_.SetDirty();
+            break;
+        case DeviceKind::Mouse:
+            mouse_.SetDirty();
+            break;
+        case DeviceKind::Mousepad:
+            mousepad_.SetDirty();
+            break;
+    }
+    // The flush runs every 100 ms while the window is shown; a change made while it is hidden
+    // arms it once.
+    auto arm = [this] {
+        if (!IsTimerActive(WindowTimer::Flush)) Timer(WindowTimer::Flush).start();
+    };
+    if (QThread::currentThread() == thread())
+        arm();
+    else
+        QMetaObject::invokeMethod(this, arm, Qt::QueuedConnection);
+}
+
 bool CMainWnd::IsDirty(DeviceKind kind) const {
-    return dirty_[Index(kind)].load();
+    switch (kind) {
+        case DeviceKind::Keyboard:
+            return keyboard_.IsDirty();
+        case DeviceKind::Mouse:
+            return mouse_.IsDirty();
+        case DeviceKind::Mousepad:
+            return mousepad_.IsDirty();
+    }
+    return false;
 }
 
 void CMainWnd::FlushDirtyRecords() {
+    // Keyboard, mouse, mousepad: each dirty live record goes out as one WriteParams of 56 bytes
+    // at address 0 (sent only while the device is connected); the mark is cleared either way.
+    auto sendLight = [this](DeviceKind kind, const LightRecord& record) {
+        std::array<uint8_t, LightRecord::kWireSize> wire{};
+        std::copy(record.bytes.begin(), record.bytes.end(), wire.begin());
+        return Session(kind).WriteParams(wire, 0);
+    };
+    std::array<std::optional<int>, 3> results;
+    if (keyboard_.TakeDirty())
+        results[Index(DeviceKind::Keyboard)] = sendLight(DeviceKind::Keyboard, keyboard_.Record());
+    results[Index(DeviceKind::Mouse)] = FlushMouseRecord(Session(DeviceKind::Mouse), mouse_);
+    if (mousepad_.TakeDirty())
+        results[Index(DeviceKind::Mousepad)] = sendLight(DeviceKind::Mousepad, mousepad_.Record());
     for (DeviceKind kind : kFlushOrder) {
-        if (!dirty_[Index(kind)].exchange(false)) continue;
-        std::array<uint8_t, MouseRecord::kWireSize> wire{};
-        if (kind == DeviceKind::Mouse)
-            std::copy(mouseLive_.bytes.begin(), mouseLive_.bytes.end(), wire.begin());
-        else if (kind == DeviceKind::Keyboard)
-            std::copy(keyboardLive_.begin(), keyboardLive_.end(), wire.begin());
-        else
-            std::copy(mousepadLive_.begin(), mousepadLive_.end(), wire.begin());
-        const int result = Session(kind).WriteParams(wire, 0);
-        if (result != kResultSuccess && Session(kind).IsConnected())
+        const auto& result = results[Index(kind)];
+        if (result && *result != kResultSuccess && Session(kind).IsConnected())
             Logf(LogLevel::Warning, "%s live record not sent (result %d)", DeviceKindPrefix(kind),
-                 result);
+                 *result);
     }
 }
 
@@ -574,8 +729,7 @@ void CMainWnd::OnTrayLeftClick() {
 void CMainWnd::MouseArrived() {
     if (shutDown_) return;
     // The stored device profile of the mouse is selected as though the user had chosen it.
-    const std::filesystem::path index = options_.dataFolder / "ms" / "msProfile.ini";
-    const int select = ReadIniInt(index, "PROFILEDEVICESELECT", "select", 0);
+    const int select = store_.StoredSelection(DeviceKind::Mouse, ProfileFamily::Device);
     if (auto* combo = Control<QComboBox>("ms_device_profile_combo");
         combo && select >= 0 && select < combo->count()) {
         combo->setCurrentIndex(select);
@@ -600,6 +754,7 @@ void CMainWnd::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     Timer(WindowTimer::Animation).start();
     Timer(WindowTimer::Refresh).start();
+    Timer(WindowTimer::Flush).start();
     if (!everShown_) {
         everShown_ = true;
         emit FirstShown();
@@ -608,7 +763,7 @@ void CMainWnd::showEvent(QShowEvent* event) {
 
 void CMainWnd::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    // A hidden window animates nothing.
+    // A hidden window animates nothing; the flush sends what is left and then rests.
     Timer(WindowTimer::Animation).stop();
     Timer(WindowTimer::Refresh).stop();
 }
@@ -657,6 +812,61 @@ bool CMainWnd::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// ---- profile lists ----------------------------------------------------------------------------
+
+void CMainWnd::FillProfileLists() {
+    for (DeviceKind kind : kFlushOrder) {
+        if (profileFills_[Index(kind)]) {
+            profileFills_[Index(kind)]();
+            continue;
+        }
+        for (const FamilyFill& fill : store_.InitProfileKind(kind)) {
+            ShowProfileFamily(fill);
+            switch (fill.result) {
+                case FamilyFillResult::DefaultMissing:
+                    ShowMessage(this, {}, "message_text_8", true);
+                    break;
+                case FamilyFillResult::DefaultBadFormat:
+                    ShowMessage(this, {}, "message_text_9", true);
+                    break;
+                case FamilyFillResult::WriteFailed:
+                    Logf(LogLevel::Error, "the first %s %s profile could not be written in %s",
+                         DeviceKindPrefix(kind), FamilyName(fill.family),
+                         store_.DataFolder().string().c_str());
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+}
+
+void CMainWnd::ShowProfileFamily(const FamilyFill& fill) {
+    static const char* const kFamilyControl[] = {"device", "deng", "key"};
+    const QString base =
+        QStringLiteral("%1_%2_profile_")
+            .arg(DeviceKindPrefix(fill.kind), kFamilyControl[static_cast<int>(fill.family)]);
+    QStringList names;
+    for (const std::string& name : fill.index.names)
+        names << QString::fromStdString(name);
+    // The stored selection is shown; choosing it (and loading the profile) is the user's or the
+    // mouse's arrival.
+    const int selected = fill.index.selected;
+    if (auto* combo = Control<QComboBox>(base + "combo")) {
+        const QSignalBlocker quiet(combo);
+        combo->clear();
+        combo->addItems(names);
+        combo->setCurrentIndex(selected);
+    } else if (auto* list = Control<QListWidget>(base + "combo")) {
+        const QSignalBlocker quiet(list);
+        list->clear();
+        list->addItems(names);
+        list->setCurrentRow(selected);
+    }
+    if (auto* edit = Control<QLineEdit>(base + "name_edit"))
+        edit->setText(selected >= 0 && selected < names.size() ? names[selected] : QString());
 }
 
 // ---- tray menu ----------------------------------------------------------------------------------

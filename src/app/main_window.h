@@ -28,7 +28,11 @@
 #include "app/skin_frame.h"
 #include "app/skin_ui.h"
 #include "core/device/device_session.h"
-#include "core/mouse/mouse_record.h"
+#include "core/device/presence.h"
+#include "core/keyboard/keyboard_model.h"
+#include "core/keyboard/mousepad_model.h"
+#include "core/mouse/mouse_model.h"
+#include "core/profile/profile_store.h"
 #include "core/util/animation_counters.h"
 #include "core/util/worker_set.h"
 
@@ -38,6 +42,8 @@ class QSystemTrayIcon;
 namespace vq::app {
 
 class PowerMonitor;
+class DeviceHooks;
+class ReadBackHooks;
 
 // Window messages that worker threads and operations send to the window.
 enum class WindowMessage : unsigned {
@@ -86,13 +92,15 @@ class CMainWnd : public QWidget, public SkinReceiver {
     struct Options {
         QString skinFolder;
         std::filesystem::path dataFolder;
+        // The program's folder with the shipped default profiles.
+        std::filesystem::path programFolder;
         HidBackend* backend = nullptr;
         TransportTiming timing{};
         // The installer's language hint (the platform's by default).
         std::function<std::optional<std::string>()> readLanguageHint;
         std::function<bool(const std::string&)> writeLanguageHint;
-        // The mouse presence thread's pause between passes.
-        std::chrono::milliseconds presencePeriod{1500};
+        PresenceTiming presence{};
+        ListenerTiming listener{};
         // The shutdown's limit for the worker threads.
         std::chrono::milliseconds shutdownLimit{10000};
     };
@@ -125,9 +133,11 @@ class CMainWnd : public QWidget, public SkinReceiver {
     // The handler of a window message or timer that belongs to a device page or model.
     void OnMessage(WindowMessage message, std::function<void()> handler);
     void OnTimer(WindowTimer timer, std::function<void()> handler);
-    // The profile lists of a device kind, filled at start in the order keyboard, mouse,
-    // mousepad.
+    // Replaces the start-up fill of a device kind's profile lists (by default the profile store
+    // lists each family into its list control, or creates its first profile on the first run).
     void SetProfileFill(DeviceKind kind, std::function<void()> fill);
+    // Shows a device's model on its page, after a read-back from the device.
+    void OnPageUpdate(DeviceKind kind, std::function<void()> update);
     // Runs when the window loses activation (the low-level hooks come off).
     void OnDeactivate(std::function<void()> handler);
     // Opens the About window.
@@ -155,10 +165,13 @@ class CMainWnd : public QWidget, public SkinReceiver {
     int PowerFlag() const { return power_.load(); }
     void SetPowerFlag(int on) { power_.store(on); }
     bool IsDirty(DeviceKind kind) const;
-    // The live records the flush sends (the mouse 54 bytes, keyboard and mousepad 21).
-    MouseRecord& MouseLive() { return mouseLive_; }
-    std::array<uint8_t, 21>& KeyboardLive() { return keyboardLive_; }
-    std::array<uint8_t, 21>& MousepadLive() { return mousepadLive_; }
+    MouseModel& Mouse() { return mouse_; }
+    KeyboardModel& Keyboard() { return keyboard_; }
+    MousepadModel& Mousepad() { return mousepad_; }
+    ProfileStore& Store() { return store_; }
+    // Reads and clears the flag that the mouse's 0x0403 notification raises (for the mousepad
+    // light renderer).
+    bool TakeMouseEventFlag() { return mouseEvent_.exchange(false); }
     bool IsTimerActive(WindowTimer timer) const;
     QSystemTrayIcon* Tray() const { return tray_; }
     QWidget* Root() const { return root_; }
@@ -200,6 +213,8 @@ class CMainWnd : public QWidget, public SkinReceiver {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    friend class DeviceHooks;
+    friend class ReadBackHooks;
     void InitWindow();
     void ConnectWindowControls();
     void CreateTray();
@@ -215,6 +230,11 @@ class CMainWnd : public QWidget, public SkinReceiver {
     void MouseArrived();
     void MouseLeft();
     void ShowConnectionState();
+    void FillProfileLists();
+    void ShowProfileFamily(const FamilyFill& fill);
+    void ReadBack(WindowTimer timer);
+    void ReadBack(WindowMessage message);
+    void UpdatePage(DeviceKind kind);
 
     Options options_;
     std::unique_ptr<SkinUi> ui_;
@@ -222,19 +242,23 @@ class CMainWnd : public QWidget, public SkinReceiver {
     AppSettings settings_;
     QWidget* root_ = nullptr;
     std::array<std::unique_ptr<DeviceSession>, 3> sessions_;
+    MouseModel mouse_;
+    KeyboardModel keyboard_;
+    MousepadModel mousepad_;
+    ProfileStore store_;
+    std::unique_ptr<DeviceHooks> hooks_;
+    std::unique_ptr<ReadBackHooks> keyboardHooks_, mousepadHooks_;
+    std::atomic<bool> mouseEvent_{false};
     WorkerSet workers_;
     std::map<int, std::pair<std::string, WorkerBody>> workerBodies_;
-    std::array<std::atomic<bool>, 3> dirty_{};
     std::atomic<int> power_{1};
     AnimationCounters counters_;
-    MouseRecord mouseLive_;
-    std::array<uint8_t, 21> keyboardLive_{};
-    std::array<uint8_t, 21> mousepadLive_{};
 
     std::map<int, std::unique_ptr<QTimer>> timers_;
     std::map<unsigned, std::function<void()>> messageHandlers_;
     std::map<int, std::function<void()>> timerHandlers_;
     std::array<std::function<void()>, 3> profileFills_;
+    std::array<std::vector<std::function<void()>>, 3> pageUpdates_;
     std::vector<std::function<void()>> deactivateHandlers_;
     std::vector<std::function<void()>> refreshHandlers_;
     std::function<void(CMainWnd&)> aboutOpener_;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -295,7 +296,11 @@ QWidget* SkinUi::LoadFile(const QString& file, QWidget* parent) {
     }
     SkinLoader& loader = *loaders_[static_cast<size_t>(depth_)];
     ++depth_;
+    QElapsedTimer clock;
+    clock.start();
     QWidget* widget = loader.load(&source, parent);
+    Logf(LogLevel::Debug, "layout %s built in %lld ms", file.toUtf8().constData(),
+         static_cast<long long>(clock.elapsed()));
     --depth_;
     if (!widget) Fault(QStringLiteral("layout %1: %2").arg(file, loader.errorString()));
     return widget;

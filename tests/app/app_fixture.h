@@ -79,7 +79,9 @@ class WindowTest : public ::testing::Test {
             hintWrites.push_back(value);
             return true;
         };
-        options.presencePeriod = std::chrono::milliseconds(20);
+        options.programFolder = VQ_PROGRAM_DIR;
+        options.presence.passInterval = std::chrono::milliseconds(20);
+        options.listener.whileSearching = std::chrono::milliseconds(20);
         options.shutdownLimit = std::chrono::milliseconds(5000);
         window = std::make_unique<app::CMainWnd>(options);
         EXPECT_TRUE(window->Build());

@@ -21,6 +21,16 @@ std::vector<std::vector<uint8_t>> ConfigRequests(const sim::VirtualHidBus& bus) 
     return out;
 }
 
+// The presence and the listeners keep watching; the threads with nothing to watch have ended.
+void ExpectWatching(CMainWnd& w) {
+    EXPECT_TRUE(w.Workers().IsRunning(app::kMousePresence));
+    EXPECT_TRUE(w.Workers().IsRunning(app::kMouseListener));
+    EXPECT_TRUE(w.Workers().IsRunning(app::kKeyboardListener));
+    for (int slot : {app::kKeyboardPresence, app::kMousepadPresence, app::kKeyboardLightWatcher,
+                     app::kKeyboardKeyWatcher})
+        EXPECT_FALSE(w.Workers().IsRunning(slot)) << slot;
+}
+
 TEST_F(WindowTest, StartsHiddenAndTheMouseOnTheFirstPassShowsItWithItsTab) {
     CMainWnd& w = MakeWindow();
     EXPECT_EQ(w.size(), QSize(800, 572));
@@ -60,14 +70,14 @@ TEST_F(WindowTest, CloseButtonMinimisesAndTheProgramStaysInTheTray) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.isMinimized(); }, kWaitMs));
     ASSERT_NE(w.Tray(), nullptr);
     EXPECT_TRUE(w.Tray()->isVisible());
-    EXPECT_EQ(w.Workers().RunningCount(), 1);  // the mouse presence still watches
+    ExpectWatching(w);
     // The tray brings it back.
     w.OnTrayLeftClick();
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.isVisible() && !w.isMinimized(); }, kWaitMs));
     // Closing the window another way only hides it.
     w.close();
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(w.Workers().RunningCount(), 1);
+    ExpectWatching(w);
 }
 
 TEST_F(WindowTest, TrayClickTogglesTheWindowWhileAMouseIsConnected) {
@@ -129,8 +139,11 @@ TEST_F(WindowTest, FlushSendsOneWriteOfTheDirtyMouseRecordAndNothingWhenClean) {
     w.FlushDirtyRecords();
     EXPECT_TRUE(ConfigRequests(bus).empty());
 
+    MouseRecord record;
     for (size_t i = 0; i < MouseRecord::kSize; ++i)
-        w.MouseLive().bytes[i] = static_cast<uint8_t>(i + 1);
+        record.bytes[i] = static_cast<uint8_t>(i + 1);
+    record.bytes[0] = 0;  // slot 0
+    w.Mouse().SetRecord(record);
     w.MarkDirty(DeviceKind::Mouse);
     w.MarkDirty(DeviceKind::Mouse);  // twice within the period: still one write
     EXPECT_TRUE(w.IsTimerActive(WindowTimer::Flush));
@@ -142,7 +155,8 @@ TEST_F(WindowTest, FlushSendsOneWriteOfTheDirtyMouseRecordAndNothingWhenClean) {
     EXPECT_EQ(r[4], 56);
     EXPECT_EQ(r[5], 0);
     EXPECT_EQ(r[6], 0);
-    for (size_t i = 0; i < MouseRecord::kSize; ++i)
+    EXPECT_EQ(r[8], 0);
+    for (size_t i = 1; i < MouseRecord::kSize; ++i)
         EXPECT_EQ(r[8 + i], i + 1) << i;
     EXPECT_EQ(r[8 + 54], 0);
     EXPECT_EQ(r[8 + 55], 0);
