@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPalette>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QStyle>
@@ -21,6 +23,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "app/controls/color_palette.h"
+#include "app/controls/led_preview.h"
 #include "app/msg_wnd.h"
 #include "app/power_monitor.h"
 #include "core/keyboard/keyboard_device.h"
@@ -213,11 +217,33 @@ CMainWnd* CMainWnd::Instance() {
 bool CMainWnd::Build() {
     if (root_) return true;
     if (!ui_->LoadResources()) return false;
-    if (qApp) qApp->setStyleSheet(ui_->StyleSheet());
+    if (qApp) {
+        // The base font and text colours are set once for the application: a style sheet rule
+        // that every widget matches would be resolved again for each of the window's widgets.
+        QFont font = QApplication::font();
+        font.setFamilies({"Noto Sans", "DejaVu Sans", "Droid Sans Fallback"});
+        font.setPixelSize(13);
+        QApplication::setFont(font);
+        QPalette palette = QApplication::palette();
+        const QColor text(0xd7, 0xdc, 0xe5);
+        for (QPalette::ColorRole role :
+             {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText})
+            palette.setColor(role, text);
+        palette.setColor(QPalette::Window, QColor(0x0e, 0x11, 0x16));
+        palette.setColor(QPalette::Base, QColor(0x12, 0x18, 0x21));
+        palette.setColor(QPalette::Button, QColor(0x1c, 0x23, 0x30));
+        palette.setColor(QPalette::Highlight, QColor(0x19, 0xb3, 0xe6));
+        palette.setColor(QPalette::PlaceholderText, QColor(0x8b, 0x94, 0xa5));
+        QApplication::setPalette(palette);
+        qApp->setStyleSheet(ui_->StyleSheet());
+    }
     // The layout's texts are ids of the language file; a language is loaded before it is built
     // (the one of the settings follows at the end of the start-up sequence).
     ui_->SetTextQuery([this](const QString& id) { return GetItemText(id); });
     ui_->SetLanguage("cn_zh", "lan_cn.xml");
+    // Pages are built when first shown (or looked up), so that the window opens quickly.
+    ui_->SetLazyPages(true);
+    connect(ui_.get(), &SkinUi::PageBuilt, this, &CMainWnd::OnPageBuilt);
     root_ = ui_->Load("XML_MAIN", this);
     if (!root_) {
         Log(LogLevel::Error, "the main window's layout could not be built");
@@ -239,33 +265,38 @@ void CMainWnd::InitWindow() {
     SkinObserver::Instance().AddReceiver(this);
     for (const char* name : {"closebtn", "maxbtn", "restorebtn", "minbtn", "skinbtn"})
         windowButtons_[name] = Control(name);
-    for (int i = 0; i < 20; ++i) {
-        QWidget* led = Control(QStringLiteral("ms_dkey_%1").arg(i));
-        if (led) {
-            led->setProperty("isChangerColor", true);
-            led->setProperty("changerAlpha", 0);
-        }
-        mouseLeds_.push_back(led);
-    }
-    for (int i = 0; i < 15; ++i) {
-        QWidget* led = Control(QStringLiteral("mp_dkey_%1").arg(i));
-        if (led) {
-            led->setProperty("isChangerColor", true);
-            led->setProperty("changerAlpha", 0);
-        }
-        padLeds_.push_back(led);
-    }
-    for (int i = 0; i < 126; ++i)
-        keyboardKeys_.push_back(Control(QStringLiteral("kb_key_%1").arg(i)));
     g_mainWindow.store(this);
-    for (const char* name :
-         {"ms_deng_Color_Pallet", "mp_deng_Color_Pallet", "kb_deng_Color_Pallet"})
-        if (QWidget* palette = Control(name))
-            palette->setProperty("color", QColor::fromRgba(kPaletteStartColour));
+    PrepareControls(root_);
     CreateTray();
     router_.Attach(root_);
     ConnectWindowControls();
     if (QWidget* caption = Control("caption_bar")) caption->installEventFilter(this);
+}
+
+// The LEDs of the light previews start uncoloured and dark, and the palettes at the program's
+// colour.
+void CMainWnd::PrepareControls(QWidget* scope) {
+    static const QRegularExpression led(QStringLiteral("^(ms|mp)_dkey_\\d+$"));
+    const QList<QWidget*> widgets = scope->findChildren<QWidget*>();
+    for (QWidget* widget : widgets) {
+        if (auto* spot = qobject_cast<CLedPreviewUI*>(widget);
+            spot && led.match(spot->objectName()).hasMatch()) {
+            spot->SetIsChangerColor(true);
+            spot->SetChangerAlpha(0);
+        } else if (auto* palette = qobject_cast<ColorPalette*>(widget)) {
+            const QString name = palette->objectName();
+            if (name == "ms_deng_Color_Pallet" || name == "mp_deng_Color_Pallet" ||
+                name == "kb_deng_Color_Pallet")
+                palette->SetSelectColor(kPaletteStartColour);
+        }
+    }
+}
+
+void CMainWnd::OnPageBuilt(QWidget* page) {
+    router_.Attach(page);
+    PrepareControls(page);
+    for (const FamilyFill& fill : shownFills_)
+        ShowProfileFamily(fill);
 }
 
 void CMainWnd::ConnectWindowControls() {
@@ -730,10 +761,14 @@ void CMainWnd::MouseArrived() {
     if (shutDown_) return;
     // The stored device profile of the mouse is selected as though the user had chosen it.
     const int select = store_.StoredSelection(DeviceKind::Mouse, ProfileFamily::Device);
-    if (auto* combo = Control<QComboBox>("ms_device_profile_combo");
-        combo && select >= 0 && select < combo->count()) {
+    // The list belongs to the mouse's panel: only its pages are built to find it.
+    auto* combo = qobject_cast<QComboBox*>(
+        ui_->FindControl(BuiltControl("ms_tab_panel"), "ms_device_profile_combo"));
+    if (combo && select >= 0 && select < combo->count()) {
         combo->setCurrentIndex(select);
         router_.Fire("itemselect", combo, select);
+    } else if (!combo) {
+        Log(LogLevel::Warning, "skin: the mouse panel has no ms_device_profile_combo");
     }
     StartTimer(WindowTimer::MouseFullRead);
     if (auto* tab = Control<QAbstractButton>("ms_tab")) {
@@ -823,6 +858,7 @@ void CMainWnd::FillProfileLists() {
             continue;
         }
         for (const FamilyFill& fill : store_.InitProfileKind(kind)) {
+            shownFills_.push_back(fill);
             ShowProfileFamily(fill);
             switch (fill.result) {
                 case FamilyFillResult::DefaultMissing:
@@ -854,18 +890,19 @@ void CMainWnd::ShowProfileFamily(const FamilyFill& fill) {
     // The stored selection is shown; choosing it (and loading the profile) is the user's or the
     // mouse's arrival.
     const int selected = fill.index.selected;
-    if (auto* combo = Control<QComboBox>(base + "combo")) {
+    // Lists on pages not built yet are filled when their page is built.
+    if (auto* combo = BuiltControl<QComboBox>(base + "combo")) {
         const QSignalBlocker quiet(combo);
         combo->clear();
         combo->addItems(names);
         combo->setCurrentIndex(selected);
-    } else if (auto* list = Control<QListWidget>(base + "combo")) {
+    } else if (auto* list = BuiltControl<QListWidget>(base + "combo")) {
         const QSignalBlocker quiet(list);
         list->clear();
         list->addItems(names);
         list->setCurrentRow(selected);
     }
-    if (auto* edit = Control<QLineEdit>(base + "name_edit"))
+    if (auto* edit = BuiltControl<QLineEdit>(base + "name_edit"))
         edit->setText(selected >= 0 && selected < names.size() ? names[selected] : QString());
 }
 

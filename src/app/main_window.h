@@ -175,8 +175,14 @@ class CMainWnd : public QWidget, public SkinReceiver {
     bool IsTimerActive(WindowTimer timer) const;
     QSystemTrayIcon* Tray() const { return tray_; }
     QWidget* Root() const { return root_; }
+    // A control of the window by name (building the page that holds it when needed).
     template <typename T = QWidget>
-    T* Control(const QString& name) const {
+    T* Control(const QString& name) {
+        return qobject_cast<T*>(ui_->FindControl(root_, name));
+    }
+    // A control of the window by name among the pages built so far.
+    template <typename T = QWidget>
+    T* BuiltControl(const QString& name) const {
         return root_ ? root_->findChild<T*>(name) : nullptr;
     }
 
@@ -232,6 +238,8 @@ class CMainWnd : public QWidget, public SkinReceiver {
     void ShowConnectionState();
     void FillProfileLists();
     void ShowProfileFamily(const FamilyFill& fill);
+    void OnPageBuilt(QWidget* page);
+    void PrepareControls(QWidget* scope);
     void ReadBack(WindowTimer timer);
     void ReadBack(WindowMessage message);
     void UpdatePage(DeviceKind kind);
@@ -269,7 +277,7 @@ class CMainWnd : public QWidget, public SkinReceiver {
     QPointer<CSkinFrame> skinFrame_;
     // Named controls looked up once the skin is built.
     std::map<QString, QPointer<QWidget>> windowButtons_;
-    std::vector<QPointer<QWidget>> mouseLeds_, padLeds_, keyboardKeys_;
+    std::vector<FamilyFill> shownFills_;
 
     bool dragging_ = false;
     QPoint dragOffset_;

@@ -15,6 +15,7 @@
 #include <QSet>
 #include <QTreeWidget>
 #include <QUiLoader>
+#include <QVBoxLayout>
 #include <QXmlStreamReader>
 
 #include "core/util/log.h"
@@ -141,6 +142,12 @@ QWidget* SkinLoader::createWidget(const QString& className, QWidget* parent, con
     const QString key = className.toLower();
     const auto page = PageLayouts().constFind(key);
     if (page != PageLayouts().constEnd()) {
+        if (ui_.lazyPages_) {
+            auto* lazy = new LazyPage(ui_, *page, parent);
+            lazy->setObjectName(name);
+            lazy->setProperty("layoutClass", className);
+            return lazy;
+        }
         QWidget* widget = ui_.LoadFile(*page, parent);
         if (!widget) widget = new QWidget(parent);
         widget->setObjectName(name);
@@ -156,6 +163,62 @@ QWidget* SkinLoader::createWidget(const QString& className, QWidget* parent, con
     auto* widget = new QWidget(parent);
     widget->setObjectName(name);
     return widget;
+}
+
+// ---- lazy pages -----------------------------------------------------------------------------
+
+LazyPage::LazyPage(SkinUi& ui, const QString& file, QWidget* parent)
+    : QWidget(parent), ui_(ui), file_(file) {}
+
+bool LazyPage::Build() {
+    if (built_) return layout() != nullptr;
+    built_ = true;
+    QWidget* content = ui_.LoadFile(file_, this);
+    if (!content) return false;
+    auto* box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    box->addWidget(content);
+    ui_.Translate(content);
+    if (isVisible()) content->show();
+    emit ui_.PageBuilt(this);
+    return true;
+}
+
+void LazyPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    Build();
+}
+
+int SkinUi::BuildPages(QWidget* root) {
+    int built = 0;
+    for (bool more = true; more && root;) {
+        more = false;
+        const QList<LazyPage*> pages = root->findChildren<LazyPage*>();
+        for (LazyPage* page : pages) {
+            if (page->IsBuilt()) continue;
+            page->Build();
+            ++built;
+            more = true;
+        }
+    }
+    return built;
+}
+
+QWidget* SkinUi::FindControl(QWidget* root, const QString& name) {
+    if (!root || name.isEmpty()) return nullptr;
+    if (QWidget* widget = root->findChild<QWidget*>(name)) return widget;
+    for (bool more = true; more;) {
+        more = false;
+        const QList<LazyPage*> pages = root->findChildren<LazyPage*>();
+        for (LazyPage* page : pages) {
+            if (page->IsBuilt()) continue;
+            page->Build();
+            more = true;
+            if (QWidget* widget = page->findChild<QWidget*>(name)) return widget;
+        }
+    }
+    return nullptr;
 }
 
 // ---- skin -----------------------------------------------------------------------------------

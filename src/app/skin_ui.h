@@ -15,14 +15,13 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "app/controls/control_factory.h"
-
-class QWidget;
 
 namespace vq::app {
 
@@ -51,6 +50,27 @@ class LanguageTable {
 QString FormatText(const QString& text, const QStringList& args);
 
 class SkinLoader;
+class SkinUi;
+
+// A page of a layout (a widget whose class names a page layout) that builds its layout the first
+// time it is shown or asked for, so that a window with many pages opens quickly.
+class LazyPage : public QWidget {
+    Q_OBJECT
+  public:
+    LazyPage(SkinUi& ui, const QString& file, QWidget* parent);
+    bool IsBuilt() const { return built_; }
+    // Builds the page's layout (once). false when it could not be built (the page stays empty).
+    bool Build();
+    QString File() const { return file_; }
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    SkinUi& ui_;
+    QString file_;
+    bool built_ = false;
+};
 
 class SkinUi : public QObject {
     Q_OBJECT
@@ -90,6 +110,15 @@ class SkinUi : public QObject {
     // Builds a layout (a resource id of res.xml or a file of the skin) with its texts shown.
     // Null (and a log line) when the file is missing or malformed.
     QWidget* Load(const QString& idOrFile, QWidget* parent = nullptr);
+    // With lazy pages on, the pages a layout names are LazyPages, built when first shown or
+    // asked for; off (the default), they are built with the layout.
+    void SetLazyPages(bool lazy) { lazyPages_ = lazy; }
+    bool LazyPages() const { return lazyPages_; }
+    // Builds every page under `root` that is not built yet (pages inside pages too); returns
+    // how many were built.
+    int BuildPages(QWidget* root);
+    // The widget of that name under `root`, building pages until one holds it.
+    QWidget* FindControl(QWidget* root, const QString& name);
     // Records the text ids of a widget tree and shows their texts.
     void Translate(QWidget* root);
     // Shows the current language in every widget of the application that carries a text id.
@@ -103,9 +132,12 @@ class SkinUi : public QObject {
 
   signals:
     void LanguageChanged();
+    // A lazy page was built (its texts are shown).
+    void PageBuilt(QWidget* page);
 
   private:
     friend class SkinLoader;
+    friend class LazyPage;
     QWidget* LoadFile(const QString& file, QWidget* parent);
     void ApplyTexts(QWidget* widget, bool record);
     bool IsTextId(const QString& text) const;
@@ -121,6 +153,7 @@ class SkinUi : public QObject {
     std::function<std::optional<QString>(const QString&)> textQuery_;
     std::vector<std::unique_ptr<SkinLoader>> loaders_;  // one per nesting depth
     int depth_ = 0;
+    bool lazyPages_ = false;
     QStringList faults_;
 };
 
