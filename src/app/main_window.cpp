@@ -26,6 +26,7 @@
 #include "app/controls/color_palette.h"
 #include "app/controls/led_preview.h"
 #include "app/msg_wnd.h"
+#include "app/pages/device_pages.h"
 #include "app/power_monitor.h"
 #include "core/keyboard/keyboard_device.h"
 #include "core/mouse/mouse_device.h"
@@ -270,6 +271,7 @@ void CMainWnd::InitWindow() {
     CreateTray();
     router_.Attach(root_);
     ConnectWindowControls();
+    pages_ = std::make_unique<DevicePages>(*this);
     if (QWidget* caption = Control("caption_bar")) caption->installEventFilter(this);
 }
 

@@ -42,6 +42,7 @@ class QSystemTrayIcon;
 namespace vq::app {
 
 class PowerMonitor;
+struct DevicePages;
 class DeviceHooks;
 class ReadBackHooks;
 
@@ -138,6 +139,9 @@ class CMainWnd : public QWidget, public SkinReceiver {
     void SetProfileFill(DeviceKind kind, std::function<void()> fill);
     // Shows a device's model on its page, after a read-back from the device.
     void OnPageUpdate(DeviceKind kind, std::function<void()> update);
+    // Runs a device's page updates (after a read-back or a profile load).
+    void UpdatePage(DeviceKind kind);
+    DevicePages* Pages() const { return pages_.get(); }
     // Runs when the window loses activation (the low-level hooks come off).
     void OnDeactivate(std::function<void()> handler);
     // Opens the About window.
@@ -242,10 +246,10 @@ class CMainWnd : public QWidget, public SkinReceiver {
     void PrepareControls(QWidget* scope);
     void ReadBack(WindowTimer timer);
     void ReadBack(WindowMessage message);
-    void UpdatePage(DeviceKind kind);
 
     Options options_;
     std::unique_ptr<SkinUi> ui_;
+    std::unique_ptr<DevicePages> pages_;
     NotifyRouter router_;
     AppSettings settings_;
     QWidget* root_ = nullptr;
