@@ -209,3 +209,42 @@ TEST(NotificationMap, UsagesByDevice) {
 
 }  // namespace
 }  // namespace vq::test
+
+namespace vq::test {
+namespace {
+
+// Presence, both listeners and a command-sending thread while the mouse is plugged and
+// unplugged again and again, then everything stops: run under ThreadSanitizer in CI.
+TEST_F(Presence, PlugUnplugAndQuitRepeatedlyWhileCommandsRun) {
+    for (int round = 0; round < 5; ++round) {
+        StartPresence();
+        StartListener();
+        std::jthread keyboardListener([this](std::stop_token stop) {
+            RunListenerLoop(&bus, DeviceKind::Keyboard, *session, recorder, stop, kFastListener);
+        });
+        std::jthread commands([this](std::stop_token stop) {
+            std::array<uint8_t, 56> record{};
+            while (!stop.stop_requested()) {
+                session->ReadParams(record, 56, 0);
+                session->WriteLightFrame(record);
+                std::this_thread::sleep_for(1ms);
+            }
+        });
+        for (int i = 0; i < 4; ++i) {
+            std::this_thread::sleep_for(3ms);
+            mouse->Unplug();
+            std::this_thread::sleep_for(3ms);
+            mouse->Plug();
+            mouse->PressDpiButton();
+        }
+        commands = {};
+        keyboardListener = {};
+        listener = {};
+        presence = {};
+        EXPECT_LE(bus.OpenHandleCount(), 1u) << "round " << round;
+    }
+    EXPECT_GE(recorder.Count(recorder.arrived), 1);
+}
+
+}  // namespace
+}  // namespace vq::test
