@@ -22,6 +22,8 @@
 #include <QXmlStreamReader>
 #include <condition_variable>
 #include <mutex>
+#include <tuple>
+#include <vector>
 
 #include "app/controls/color_palette.h"
 #include "app/controls/led_preview.h"
@@ -319,25 +321,46 @@ void CMainWnd::ConnectWindowControls() {
         });
     }
     // The page options of each device show their page of the device's page switch. (A device
-    // page that needs more on a tab change registers its own handler as well.)
-    const std::vector<std::pair<QString, QStringList>> pageBars = {
+    // page that needs more on a tab change registers its own handler as well.) The keyboard's
+    // key and lighting options share one page, the on-screen keyboard, and show its key
+    // function panel or its lighting panel below it.
+    struct PageBar {
+        QString switchName;
+        QStringList options;
+        std::vector<int> pages;
+    };
+    const std::vector<PageBar> pageBars = {
         {"ms_tab_switch",
          {"ms_deng_Op_tab", "ms_macro_Op_tab", "ms_key_Op_tab", "ms_rich_Op_tab",
-          "ms_cursor_Op_tab"}},
-        {"kb_tab_switch", {"kb_key_Op_tab", "kb_deng_Op_tab", "kb_macro_Op_tab"}},
-        {"mp_tab_switch", {"mp_deng_Op_tab"}},
+          "ms_cursor_Op_tab"},
+         {0, 1, 2, 3, 4}},
+        {"kb_tab_switch", {"kb_key_Op_tab", "kb_deng_Op_tab", "kb_macro_Op_tab"}, {0, 0, 1}},
+        {"mp_tab_switch", {"mp_deng_Op_tab"}, {0}},
     };
-    for (const auto& [switchName, options] : pageBars) {
-        for (int page = 0; page < options.size(); ++page) {
-            router_.On("selectchanged", options[page],
-                       [this, switchName = switchName, page](const Notification& n) {
+    for (const PageBar& bar : pageBars) {
+        for (qsizetype i = 0; i < bar.options.size(); ++i) {
+            const int page = bar.pages[static_cast<size_t>(i)];
+            router_.On("selectchanged", bar.options[i],
+                       [this, switchName = bar.switchName, page](const Notification& n) {
                            auto* button = qobject_cast<QAbstractButton*>(n.widget.data());
                            auto* pages = Control<QStackedWidget>(switchName);
                            if (button && button->isChecked() && pages && page < pages->count())
                                pages->setCurrentIndex(page);
                        });
         }
-        if (auto* first = Control<QAbstractButton>(options.front())) first->setChecked(true);
+        if (auto* first = Control<QAbstractButton>(bar.options.front())) first->setChecked(true);
+    }
+    for (const auto& [option, showPanel, hidePanel] :
+         {std::tuple{"kb_key_Op_tab", "kb_tab_function", "kb_deng_page"},
+          std::tuple{"kb_deng_Op_tab", "kb_deng_page", "kb_tab_function"}}) {
+        router_.On("selectchanged", option,
+                   [this, show = QString::fromLatin1(showPanel),
+                    hide = QString::fromLatin1(hidePanel)](const Notification& n) {
+                       auto* button = qobject_cast<QAbstractButton*>(n.widget.data());
+                       if (!button || !button->isChecked()) return;
+                       if (QWidget* w = Control(hide)) w->hide();
+                       if (QWidget* w = Control(show)) w->show();
+                   });
     }
 }
 

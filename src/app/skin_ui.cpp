@@ -35,6 +35,9 @@ const QHash<QString, QString>& PageLayouts() {
         {"ms_macro_ui", "Mouse_macro.xml"},    {"ms_key_ui", "Mouse_key.xml"},
         {"mp_deng_ui", "MousePad_deng.xml"},   {"ms_dpi_ui", "Mouse_DPI.xml"},
         {"ms_cursor_ui", "Mouse_cursor.xml"},  {"kb_cursor_ui", "Mouse_cursor.xml"},
+        // The profile panels of the three devices.
+        {"ms_profile_ui", "Mouse_profile.xml"},  {"kb_profile_ui", "keyboard_profile.xml"},
+        {"mp_profile_ui", "MousePad_profile.xml"},
     };
     return table;
 }
@@ -365,7 +368,15 @@ QWidget* SkinUi::LoadFile(const QString& file, QWidget* parent) {
     Logf(LogLevel::Debug, "layout %s built in %lld ms", file.toUtf8().constData(),
          static_cast<long long>(clock.elapsed()));
     --depth_;
-    if (!widget) Fault(QStringLiteral("layout %1: %2").arg(file, loader.errorString()));
+    if (!widget) {
+        Fault(QStringLiteral("layout %1: %2").arg(file, loader.errorString()));
+        return nullptr;
+    }
+    // Pop-over panels lie outside their parent's layout, which the loader builds after them:
+    // a widget marked "floating" is raised above its siblings.
+    for (QWidget* child : widget->findChildren<QWidget*>()) {
+        if (child->property("floating").toBool()) child->raise();
+    }
     return widget;
 }
 

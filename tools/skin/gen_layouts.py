@@ -680,10 +680,12 @@ def keyboard_deng():
           VSp(),
           H(sync_button("kb_deng_same_mode"), HSp()),
           spacing=7), spacing=12))
-    return W("QWidget", "kb_deng_layout", {"*skin": "panel", "minimumSize": ("size", 0, 170),
-                                           "maximumSize": ("size", 16777215, 176)},
-             geom=(0, 0, 760, 172),
-             layout=H(col1, colour, margins=(14, 10, 14, 10), spacing=18))
+    # The main layout renames a page's root after its placeholder, so the named panel is inside.
+    panel_ = W("QWidget", "kb_deng_layout", {"*skin": "panel", "minimumSize": ("size", 0, 170),
+                                             "maximumSize": ("size", 16777215, 176)},
+               layout=H(col1, colour, margins=(14, 10, 14, 10), spacing=18))
+    return W("QWidget", "kb_deng_view", {"*skin": "page"}, geom=(0, 0, 780, 180),
+             layout=V(panel_, margins=(10, 0, 10, 6)))
 
 
 # ---- MousePad_deng.xml: the mousepad's 15 light zones ---------------------------------------------------
@@ -775,6 +777,56 @@ def pallet_dialog():
              geom=(0, 0, 520, 300), layout=V(bar, body, spacing=0))
 
 
+# ---- Mouse_profile.xml / keyboard_profile.xml / MousePad_profile.xml: the profile panels -----------
+
+FAMILY_TITLES = {"device": "ui_profile_device", "deng": "ui_profile_light", "key": "ui_profile_keys"}
+CANCEL_LINK = {("ms", "device"), ("kb", "deng"), ("kb", "device")}
+
+
+def profile_family(p, f):
+    combo_ = combo(f"{p}_{f}_profile_combo", [], toolTip="ui_profile_combo_tip")
+    tools = [tool(f"{p}_pro_{f}_add_btn", "add", "ui_profile_add"),
+             tool(f"{p}_pro_{f}_sub_btn", "remove", "ui_profile_delete"),
+             tool(f"{p}_pro_{f}_copy_btn", "copy", "ui_profile_copy"),
+             tool(f"{p}_pro_{f}_import_btn", "import", "ui_profile_import"),
+             tool(f"{p}_pro_{f}_export_btn", "export", "ui_profile_export"),
+             tool(f"{p}_pro_{f}_reset_btn", "reset", "ui_profile_reset")]
+    if f != "device":
+        tools.append(tool(f"{p}_pro_{f}_edit_btn", "edit", "ui_profile_rename"))
+    rename = container(f"{p}_{f}_profile_edit", H(
+        edit(f"{p}_{f}_profile_name_edit", maxlen=64, toolTip="ui_profile_name_tip"),
+        button(f"{p}_{f}_profile_edit_save_btn", "ui_profile_rename_save", role="secondary",
+               h=26), spacing=6))
+    if f != "device":
+        rename.props["visible"] = False
+    link_row = [edit(f"{p}_{f}_profile_link_edit", readOnly=True, toolTip="ui_profile_link_tip")]
+    if (p, f) in CANCEL_LINK:
+        link_row.append(tool(f"{p}_{f}_cancle_link_btn", "unlink", "ui_profile_unlink", w=26,
+                             h=26))
+    link = H(check(f"{p}_{f}_profile_link_check", "ui_profile_link",
+                   toolTip="ui_profile_link_check_tip"),
+             HSp(),
+             button(f"{p}_{f}_profile_link_btn", "ui_profile_link_choose", role="secondary",
+                    icon=icon("link"), h=26), spacing=6)
+    return container(f"{p}_{f}_profile_section", V(
+        H(caption(f"{p}_{f}_profile_title", FAMILY_TITLES[f], w=96), combo_, spacing=8),
+        H(*tools, HSp(), spacing=2),
+        rename,
+        link,
+        hidden(container(f"{p}_{f}_profile_link_name_hor", H(*link_row, spacing=6))),
+        margins=(8, 6, 8, 8), spacing=5), role="section")
+
+
+def profile_panel(p, families):
+    parts = [H(title(f"{p}_profile_panel_title", "ui_profile_title"), HSp(),
+               label(f"{p}_profile_panel_hint", "ui_profile_hint", role="hint"), spacing=8)]
+    for f in families:
+        parts.append(profile_family(p, f))
+    return W("QWidget", f"{p}_profile_view", {"*skin": "popover"},
+             geom=(0, 0, 340, 120 * len(families) + 40),
+             layout=V(*parts, VSp(), margins=(14, 10, 14, 12), spacing=8))
+
+
 LAYOUTS = [
     ("Mouse_deng.xml", "Mouse_deng", mouse_deng, "msd"),
     ("Mouse_DPI.xml", "Mouse_DPI", mouse_dpi, "msp"),
@@ -785,6 +837,11 @@ LAYOUTS = [
     ("keyboard_key.xml", "keyboard_key", keyboard_key, "kbk"),
     ("keyboard_deng.xml", "keyboard_deng", keyboard_deng, "kbd"),
     ("MousePad_deng.xml", "MousePad_deng", mousepad_deng, "mpd"),
+    ("Mouse_profile.xml", "Mouse_profile", lambda: profile_panel("ms", ["device", "deng", "key"]),
+     "msf"),
+    ("keyboard_profile.xml", "keyboard_profile",
+     lambda: profile_panel("kb", ["device", "deng", "key"]), "kbf"),
+    ("MousePad_profile.xml", "MousePad_profile", lambda: profile_panel("mp", ["deng"]), "mpf"),
     ("CopyRight.xml", "CopyRight", copyright_window, "abt"),
     ("GmPalletDialog.xml", "GmPalletDialog", pallet_dialog, "pal"),
 ]

@@ -240,6 +240,9 @@ def label(name, text, role=None, **props):
     p = {"text": text}
     if role:
         p["*skin"] = role
+    if props.get("wordWrap"):
+        # A wrapping label may be made as narrow as its layout needs: it wraps to more lines.
+        p["minimumSize"] = ("size", 1, 0)
     p.update(props)
     return W("QLabel", name, p)
 

@@ -3,6 +3,7 @@
 // brightness chosen on the bar beneath it. The user picks with the mouse (or the arrow keys);
 // every pick emits colorChanged. Setting the colour from code emits nothing.
 
+#include <QColor>
 #include <QImage>
 #include <QWidget>
 
@@ -10,6 +11,8 @@ namespace vq::app {
 
 class ColorPalette : public QWidget {
     Q_OBJECT
+    // The selected colour by property name (as the main window sets the start colour).
+    Q_PROPERTY(QColor color READ Color WRITE SetColor)
 
   public:
     explicit ColorPalette(QWidget* parent = nullptr);
@@ -18,6 +21,8 @@ class ColorPalette : public QWidget {
     QRgb SelectColor() const { return selected_; }
     // Selects a colour and moves the markers to it; no colorChanged.
     void SetSelectColor(QRgb argb);
+    QColor Color() const { return QColor::fromRgba(selected_); }
+    void SetColor(const QColor& colour) { SetSelectColor(colour.rgba()); }
 
     QSize sizeHint() const override { return {196, 118}; }
     QSize minimumSizeHint() const override { return {64, 40}; }

@@ -40,6 +40,11 @@ void CLedPreviewUI::SetChangerColor(std::uint32_t packed) {
     Change(qRgb(red, green, blue), alpha_);
 }
 
+std::uint32_t CLedPreviewUI::ChangerColor() const {
+    return static_cast<std::uint32_t>(qRed(rgb_)) | static_cast<std::uint32_t>(qBlue(rgb_)) << 8 |
+           static_cast<std::uint32_t>(qGreen(rgb_)) << 16;
+}
+
 void CLedPreviewUI::SetChangerAlpha(int alpha) {
     Change(rgb_, std::clamp(alpha, 0, 255));
 }

@@ -17,6 +17,10 @@ class CLedPreviewUI : public QWidget {
     Q_OBJECT
     // "ellipse" (a round spot), "bar" (a rounded strip) or "glow" (a soft logo glow).
     Q_PROPERTY(QString shape READ Shape WRITE SetShape)
+    // The picture-control interface of the light previews, also reachable by property name.
+    Q_PROPERTY(bool isChangerColor READ IsChangerColor WRITE SetIsChangerColor)
+    Q_PROPERTY(uint changerColor READ ChangerColor WRITE SetChangerColor)
+    Q_PROPERTY(int changerAlpha READ Alpha WRITE SetChangerAlpha)
 
   public:
     explicit CLedPreviewUI(QWidget* parent = nullptr);
@@ -33,6 +37,8 @@ class CLedPreviewUI : public QWidget {
     void SetLed(QRgb rgb, int alpha);
 
     QRgb Color() const { return rgb_; }
+    // The colour in the preview packing (red | blue << 8 | green << 16).
+    std::uint32_t ChangerColor() const;
     int Alpha() const { return alpha_; }
     // Paint events handled so far (tests check that unchanged values cause no repaint).
     int PaintCount() const { return paints_; }

@@ -1,28 +1,17 @@
 #include "app/controls/skin_image.h"
 
 #include <QAbstractButton>
-#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QRegularExpression>
 #include <QWidget>
+
+#include "app/skin_ui.h"
 
 namespace vq::app {
 
 namespace {
-
-QMutex& FolderLock() {
-    static QMutex lock;
-    return lock;
-}
-
-QString& FolderValue() {
-    static QString folder;
-    return folder;
-}
 
 constexpr const char* kBkColorProperty = "bkcolor";
 constexpr const char* kBkImageProperty = "bkimage";
@@ -48,16 +37,6 @@ QString WithBackground(const QString& sheet, const QString& colour) {
 
 }  // namespace
 
-void SetSkinImageFolder(const QString& folder) {
-    QMutexLocker locker(&FolderLock());
-    FolderValue() = folder;
-}
-
-QString SkinImageFolder() {
-    QMutexLocker locker(&FolderLock());
-    return FolderValue();
-}
-
 QString ImageStringFile(const QString& imageString) {
     static const QRegularExpression file(QStringLiteral("file\\s*=\\s*'([^']*)'"));
     const QRegularExpressionMatch m = file.match(imageString);
@@ -68,15 +47,17 @@ QString ImageStringFile(const QString& imageString) {
 
 QString ResolveSkinImage(const QString& name) {
     if (name.isEmpty()) return QString();
-    const QFileInfo given(name);
-    QString path = given.isAbsolute() ? name : QDir(SkinImageFolder()).filePath(name);
-    if (QFileInfo::exists(path)) return QFileInfo(path).absoluteFilePath();
-    if (path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
-        path.chop(4);
-        path += QLatin1String(".svg");
-        if (QFileInfo::exists(path)) return QFileInfo(path).absoluteFilePath();
+    const auto resolve = [](const QString& n) -> QString {
+        const QFileInfo given(n);
+        if (given.isAbsolute()) return given.isFile() ? given.absoluteFilePath() : QString();
+        const SkinUi* skin = SkinUi::Current();
+        return skin != nullptr ? skin->ResolveImage(n) : QString();
+    };
+    QString path = resolve(name);
+    if (path.isEmpty() && name.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
+        path = resolve(name.chopped(4) + QLatin1String(".svg"));
     }
-    return QString();
+    return path;
 }
 
 QPixmap LoadSkinImage(const QString& imageString) {

@@ -2,9 +2,10 @@
 // Skin pictures and control colours as the pages set them.
 //
 // Pages name pictures with image strings of the form "file='ms/key_left_normal.png'" (or a bare
-// relative name); a name is looked up in the skin's image folder. The build renders every SVG of
-// the skin to a PNG of the same name, and a PNG name that is missing falls back to the SVG beside
-// it, so both spellings find the picture in a skin folder taken straight from the sources.
+// relative name); a name is looked up in the current skin (SkinUi::ResolveImage). The build
+// renders every SVG of the skin to a PNG of the same name, and a PNG name that is missing falls
+// back to the SVG beside it, so both spellings find the picture in a skin folder taken straight
+// from the sources.
 
 #include <QColor>
 #include <QPixmap>
@@ -14,16 +15,12 @@ class QWidget;
 
 namespace vq::app {
 
-// The folder that relative picture names are resolved against (the skin's "images" folder).
-void SetSkinImageFolder(const QString& folder);
-QString SkinImageFolder();
-
 // The file name inside an image string: "file='a/b.png' corner='2,2,2,2'" gives "a/b.png"; a
 // string without file='...' is returned trimmed. An empty string gives an empty name.
 QString ImageStringFile(const QString& imageString);
 
-// Absolute path of a picture name (absolute names are kept); a missing ".png" falls back to the
-// ".svg" of the same name. Returns an empty string when neither exists.
+// Absolute path of a picture name in the current skin (absolute names are kept); a missing
+// ".png" falls back to the ".svg" of the same name. Empty when neither exists.
 QString ResolveSkinImage(const QString& name);
 
 // Loads a picture by image string or name; a null pixmap when it cannot be found or read.
