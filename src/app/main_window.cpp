@@ -220,26 +220,7 @@ CMainWnd* CMainWnd::Instance() {
 bool CMainWnd::Build() {
     if (root_) return true;
     if (!ui_->LoadResources()) return false;
-    if (qApp) {
-        // The base font and text colours are set once for the application: a style sheet rule
-        // that every widget matches would be resolved again for each of the window's widgets.
-        QFont font = QApplication::font();
-        font.setFamilies({"Noto Sans", "DejaVu Sans", "Droid Sans Fallback"});
-        font.setPixelSize(13);
-        QApplication::setFont(font);
-        QPalette palette = QApplication::palette();
-        const QColor text(0xd7, 0xdc, 0xe5);
-        for (QPalette::ColorRole role :
-             {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText})
-            palette.setColor(role, text);
-        palette.setColor(QPalette::Window, QColor(0x0e, 0x11, 0x16));
-        palette.setColor(QPalette::Base, QColor(0x12, 0x18, 0x21));
-        palette.setColor(QPalette::Button, QColor(0x1c, 0x23, 0x30));
-        palette.setColor(QPalette::Highlight, QColor(0x19, 0xb3, 0xe6));
-        palette.setColor(QPalette::PlaceholderText, QColor(0x8b, 0x94, 0xa5));
-        QApplication::setPalette(palette);
-        qApp->setStyleSheet(ui_->StyleSheet());
-    }
+    ui_->ApplyToApplication();
     // The layout's texts are ids of the language file; a language is loaded before it is built
     // (the one of the settings follows at the end of the start-up sequence).
     ui_->SetTextQuery([this](const QString& id) { return GetItemText(id); });

@@ -7,10 +7,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPalette>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTreeWidget>
@@ -288,6 +290,32 @@ QString SkinUi::ResolveImage(const QString& name) const {
     for (const QString& candidate : {FilePath(name), FilePath("images/" + name)})
         if (QFileInfo(candidate).isFile()) return candidate;
     return {};
+}
+
+void SkinUi::ApplyToApplication() const {
+    if (!qApp) return;
+    // The base font and text colours are set once for the application: a style sheet rule that
+    // every widget matches would be resolved again for each of the window's widgets.
+    QFont font = QApplication::font();
+    font.setFamilies({"Noto Sans", "Noto Sans CJK SC", "DejaVu Sans", "Droid Sans Fallback"});
+    font.setPixelSize(13);
+    QApplication::setFont(font);
+    QPalette palette = QApplication::palette();
+    const QColor text(0xdd, 0xe2, 0xea);
+    for (QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText})
+        palette.setColor(role, text);
+    // Disabled texts are dimmed.
+    const QColor dim(0x5c, 0x63, 0x72);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, dim);
+    palette.setColor(QPalette::Window, QColor(0x12, 0x14, 0x19));
+    palette.setColor(QPalette::Base, QColor(0x10, 0x12, 0x16));
+    palette.setColor(QPalette::Button, QColor(0x26, 0x2a, 0x33));
+    palette.setColor(QPalette::Highlight, QColor(0x19, 0xb4, 0xe8));
+    palette.setColor(QPalette::PlaceholderText, QColor(0x8b, 0x94, 0xa5));
+    QApplication::setPalette(palette);
+    qApp->setStyleSheet(StyleSheet());
 }
 
 QString SkinUi::StyleSheet() const {

@@ -92,6 +92,8 @@ class SkinUi : public QObject {
     QString ResolveImage(const QString& name) const;
     // The style sheet with its url()s made absolute.
     QString StyleSheet() const;
+    // Gives the application the skin's look: its base font and colours, and the style sheet.
+    void ApplyToApplication() const;
 
     ControlFactory& Controls() { return controls_; }
 

@@ -166,7 +166,7 @@ class PageLayout : public ::testing::Test {
         skin_ = std::make_unique<SkinUi>(BuiltSkin());
         ASSERT_TRUE(skin_->LoadResources());
         ASSERT_TRUE(skin_->SetLanguage(QStringLiteral("en"), QStringLiteral("lan_en.xml")));
-        qApp->setStyleSheet(skin_->StyleSheet());
+        skin_->ApplyToApplication();
     }
     void TearDown() override { qApp->setStyleSheet(QString()); }
     std::unique_ptr<QWidget> Load(const QString& file) {

@@ -228,7 +228,7 @@ def mouse_deng():
         colour,
         presets,
         VSp(), margins=(16, 10, 16, 10), spacing=8))
-    root = W("QWidget", "ms_deng_page", {"*skin": "page"}, geom=(0, 0, 780, 410),
+    root = W("QWidget", "Mouse_deng_root", {"*skin": "page"}, geom=(0, 0, 780, 410),
              layout=H(preview, controls, margins=(10, 10, 10, 10), spacing=12))
     return root
 
@@ -254,7 +254,7 @@ def mouse_dpi():
         rows.append((label(f"ms_DPI{s}_min", "50", role="hint",
                            alignment=("set", "Qt::AlignRight|Qt::AlignVCenter"),
                            minimumSize=("size", 40, 0)), r, 1))
-        rows.append((slider(f"ms_DPI{s}_slider", 1, 320, STAGE_DPI[s - 1] // 50, w=220), r, 2))
+        rows.append((slider(f"ms_DPI{s}_slider", 1, 320, STAGE_DPI[s - 1] // 50, w=180), r, 2))
         rows.append((label(f"ms_DPI{s}_max", "16000", role="hint",
                            minimumSize=("size", 44, 0)), r, 3))
         rows.append((label(f"ms_DPI{s}_label_value", str(STAGE_DPI[s - 1]), role="value",
@@ -299,7 +299,7 @@ def mouse_dpi():
                tip="ui_factory_reset_tip", h=32),
         margins=(16, 12, 16, 14), spacing=8), minimumSize=("size", 250, 0),
         maximumSize=("size", 270, 16777215))
-    return W("QWidget", "ms_dpi_page", {"*skin": "page"}, geom=(0, 0, 780, 410),
+    return W("QWidget", "Mouse_DPI_root", {"*skin": "page"}, geom=(0, 0, 780, 410),
              layout=H(stages, side, margins=(10, 10, 10, 10), spacing=12))
 
 
@@ -421,7 +421,7 @@ def mouse_key():
               label("ms_key_save_hint", "ui_key_save_hint", role="hint", wordWrap=True),
               button("ms_key_butt_prosave", "ui_key_save_device", role="primary",
                      icon=icon("save"), h=34), spacing=10)
-    return W("QWidget", "ms_key_page", {"*skin": "page"}, geom=(0, 0, 780, 410),
+    return W("QWidget", "Mouse_key_root", {"*skin": "page"}, geom=(0, 0, 780, 410),
              layout=H(board, container("ms_key_side", right, minimumSize=("size", 270, 0)),
                       margins=(10, 10, 10, 10), spacing=12))
 
@@ -479,7 +479,7 @@ def mouse_cursor():
                h=32),
         margins=(16, 12, 16, 12), spacing=8), minimumSize=("size", 300, 0),
         maximumSize=("size", 310, 16777215))
-    return W("QWidget", "ms_cursor_page", {"*skin": "page"}, geom=(0, 0, 780, 410),
+    return W("QWidget", "Mouse_cursor_root", {"*skin": "page"}, geom=(0, 0, 780, 410),
              layout=V(H(caption("ms_gun_caption", "ui_cursor_slot"), *guns, HSp(), spacing=8),
                       H(bullet_panel, edit_panel, spacing=12),
                       margins=(10, 10, 10, 10), spacing=10))
@@ -597,7 +597,7 @@ def macro_editor(p):
         title(f"{p}_macro_edit_title", "ui_macro_edit"),
         editor, insert, VSp(), margins=(12, 10, 12, 10), spacing=8),
         minimumSize=("size", 262, 0), maximumSize=("size", 276, 16777215))
-    return W("QWidget", f"{p}_macro_page", {"*skin": "page"}, geom=(0, 0, 780, 410),
+    return W("QWidget", f"{p}_macro_root", {"*skin": "page"}, geom=(0, 0, 780, 410),
              layout=H(names, actions, right, margins=(10, 10, 10, 10), spacing=10))
 
 
@@ -638,7 +638,7 @@ def keyboard_key():
             minimumSize=("size", 300, 0), maximumSize=("size", 300, 16777215)),
         V(*panes, VSp(), spacing=6), margins=(14, 10, 14, 10), spacing=24),
         minimumSize=("size", 0, 170), maximumSize=("size", 16777215, 176))
-    return W("QWidget", "kb_key_page", {"*skin": "page"}, geom=(0, 0, 780, 400),
+    return W("QWidget", "keyboard_key_root", {"*skin": "page"}, geom=(0, 0, 780, 400),
              layout=V(H(HSp(), board, HSp()), function, margins=(10, 6, 10, 6), spacing=8))
 
 
@@ -680,11 +680,11 @@ def keyboard_deng():
           VSp(),
           H(sync_button("kb_deng_same_mode"), HSp()),
           spacing=7), spacing=12))
-    # The main layout renames a page's root after its placeholder, so the named panel is inside.
+    # A page's root takes its placeholder's name in the main layout, so the named panel is inside.
     panel_ = W("QWidget", "kb_deng_layout", {"*skin": "panel", "minimumSize": ("size", 0, 170),
                                              "maximumSize": ("size", 16777215, 176)},
                layout=H(col1, colour, margins=(14, 10, 14, 10), spacing=18))
-    return W("QWidget", "kb_deng_view", {"*skin": "page"}, geom=(0, 0, 780, 180),
+    return W("QWidget", "keyboard_deng_root", {"*skin": "page"}, geom=(0, 0, 780, 180),
              layout=V(panel_, margins=(10, 0, 10, 6)))
 
 
@@ -706,7 +706,7 @@ def mousepad_deng():
                       icon=icon("reset"), tip="ui_mp_factory_reset_tip", h=30), HSp()),
              spacing=10)
     colour = container("mp_deng_color_layout", V(
-        H(palette("mp_deng_Color_Pallet", 170, 104),
+        H(palette("mp_deng_Color_Pallet", 150, 104),
           V(H(label("mp_Deng_label_Color_dp", "ui_light_colour", role="caption"),
               colour_preview("mp_Deng_colordp_btn", 48, 24), HSp(), spacing=8),
             rgb_edits("mp", "mp_Deng"), VSp(), spacing=8), spacing=12),
@@ -721,7 +721,7 @@ def mousepad_deng():
         fx_row("mp", "mp_Deng", False),
         sevencolor_row("mp", "mp_Deng"),
         colour, VSp(), margins=(14, 10, 14, 10), spacing=9))
-    return W("QWidget", "mp_deng_page", {"*skin": "page"}, geom=(0, 0, 780, 410),
+    return W("QWidget", "MousePad_deng_root", {"*skin": "page"}, geom=(0, 0, 780, 410),
              layout=H(left, controls, margins=(10, 10, 10, 10), spacing=12))
 
 
