@@ -21,6 +21,15 @@ std::vector<std::vector<uint8_t>> ConfigRequests(const sim::VirtualHidBus& bus) 
     return out;
 }
 
+// Waits until the traffic that follows the mouse's arrival is over: the profile selection, the
+// full read 500 ms later and the write-back of the record it marks changed.
+void SettleAfterArrival(CMainWnd& w) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.IsTimerActive(WindowTimer::MouseFullRead); },
+                                kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.IsDirty(DeviceKind::Mouse); }, kWaitMs));
+    QTest::qWait(20);
+}
+
 // The presence and the listeners keep watching; the threads with nothing to watch have ended.
 void ExpectWatching(CMainWnd& w) {
     EXPECT_TRUE(w.Workers().IsRunning(app::kMousePresence));
@@ -134,7 +143,7 @@ TEST_F(WindowTest, FlushSendsOneWriteOfTheDirtyMouseRecordAndNothingWhenClean) {
     CMainWnd& w = StartWindow();
     ASSERT_TRUE(w.Session(DeviceKind::Mouse).IsConnected());
     // Let the reads that follow the arrival pass, then watch the wire.
-    QTest::qWait(50);
+    SettleAfterArrival(w);
     bus.ClearTranscript();
     w.FlushDirtyRecords();
     EXPECT_TRUE(ConfigRequests(bus).empty());
@@ -165,7 +174,7 @@ TEST_F(WindowTest, FlushSendsOneWriteOfTheDirtyMouseRecordAndNothingWhenClean) {
 
 TEST_F(WindowTest, FlushOfADisconnectedDeviceSendsNothingAndClearsItsFlag) {
     CMainWnd& w = StartWindow();
-    QTest::qWait(50);
+    SettleAfterArrival(w);
     bus.ClearTranscript();
     w.MarkDirty(DeviceKind::Keyboard);  // never connected in this system
     w.FlushDirtyRecords();
