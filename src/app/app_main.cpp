@@ -14,7 +14,9 @@
 
 #include "app/app_options.h"
 #include "app/device_environment.h"
+#include "app/dialogs/about_window.h"
 #include "app/main_window.h"
+#include "app/skin_check.h"
 #include "core/device/hid_device.h"
 #include "core/util/log.h"
 #include "platform/single_instance.h"
@@ -66,6 +68,48 @@ std::filesystem::path DataFolder(const AppOptions& options) {
     return std::filesystem::path(documents.toStdString()) / "Varnhold Quillet";
 }
 
+QString SkinFolder(const AppOptions& options) {
+    return options.skinDir ? QString::fromStdString(*options.skinDir)
+                           : QDir(QCoreApplication::applicationDirPath()).filePath("skin");
+}
+
+// --list-controls and --check-skin: load the skin's layouts (without a display when there is
+// none), print what was asked and end. The check's exit code is 1 when anything is missing.
+int RunSkinTool(const AppOptions& options, int argc, char** argv) {
+#ifndef _WIN32
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+    QApplication app(argc, argv);
+    if (options.listControls) {
+        const QString folder = SkinFolder(options);
+        QStringList faults;
+        const QStringList lines = ListControls(folder, &faults);
+        for (const QString& line : lines) std::printf("%s\n", line.toUtf8().constData());
+        for (const QString& fault : faults)
+            std::fprintf(stderr, "quillet: skin fault: %s\n", fault.toUtf8().constData());
+        if (lines.isEmpty()) {
+            std::fprintf(stderr, "quillet: no layouts in %s\n", folder.toUtf8().constData());
+            return 1;
+        }
+        if (!options.checkSkin) return 0;
+    }
+    const QString folder = options.checkSkinDir ? QString::fromStdString(*options.checkSkinDir)
+                                                : SkinFolder(options);
+    const SkinCheckReport report = CheckSkin(folder);
+    for (const QString& line : report.Lines()) std::printf("%s\n", line.toUtf8().constData());
+    if (report.Ok()) {
+        std::printf("the skin in %s has everything the program needs\n",
+                    QDir(folder).absolutePath().toUtf8().constData());
+        return 0;
+    }
+    std::fprintf(stderr, "quillet: the skin in %s lacks %lld item(s)\n",
+                 QDir(folder).absolutePath().toUtf8().constData(),
+                 static_cast<long long>(report.Lines().size()));
+    return 1;
+}
+
 }  // namespace
 
 int RunQuillet(int argc, char** argv) {
@@ -86,6 +130,7 @@ int RunQuillet(int argc, char** argv) {
         if (verbose || level >= LogLevel::Warning)
             WriteError(std::string("quillet: ") + LogLevelName(level) + ": " + std::string(line));
     });
+    if (options.listControls || options.checkSkin) return RunSkinTool(options, argc, argv);
 
     // One copy per user: a second start asks the first to show itself and ends here.
     const QString instanceName = qEnvironmentVariable("QUILLET_INSTANCE_NAME");
@@ -102,6 +147,7 @@ int RunQuillet(int argc, char** argv) {
     Logf(LogLevel::Debug, "start-up: application ready after %.1f ms", since());
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName("Varnhold Quillet");
+    QApplication::setApplicationVersion(QStringLiteral(VQ_VERSION));
 
     std::unique_ptr<DeviceEnvironment> devices;
     if (options.simulate) {
@@ -117,9 +163,7 @@ int RunQuillet(int argc, char** argv) {
         });
 
     CMainWnd::Options windowOptions;
-    windowOptions.skinFolder = options.skinDir
-                                   ? QString::fromStdString(*options.skinDir)
-                                   : QDir(QCoreApplication::applicationDirPath()).filePath("skin");
+    windowOptions.skinFolder = SkinFolder(options);
     windowOptions.dataFolder = DataFolder(options);
     windowOptions.programFolder = QCoreApplication::applicationDirPath().toStdString();
     windowOptions.backend = devices->Backend();
@@ -133,6 +177,7 @@ int RunQuillet(int argc, char** argv) {
             return 1;
         }
         Logf(LogLevel::Debug, "start-up: window built after %.1f ms", since());
+        window.SetAboutOpener([](CMainWnd& main) { Ccopyright::Open(&main); });
         instance->SetShowHandler([&window](unsigned id) { window.PostShowRequest(id); });
         std::unique_ptr<QSocketNotifier> requests;
         if (instance->RequestDescriptor() >= 0) {

@@ -4,13 +4,18 @@ namespace vq::app {
 
 const char* const kAppUsage =
     "usage: quillet [--simulate] [--trace] [--data-dir DIR] [--skin DIR] [--verbose]\n"
+    "       quillet [--skin DIR] --list-controls | --check-skin [DIR]\n"
     "  --simulate         run with the simulated mouse plugged in (demo mode; its own data\n"
     "                     folder unless --data-dir is given)\n"
     "  --trace            write every report to standard error\n"
     "  --data-dir DIR     keep settings, profiles and macros in DIR\n"
     "  --skin DIR         use the skin in DIR\n"
     "  --verbose          write the program's debug lines to standard error\n"
-    "  --exit-when-shown  quit as soon as the window is shown and print the start-up time\n";
+    "  --exit-when-shown  quit as soon as the window is shown and print the start-up time\n"
+    "  --list-controls    print every control of the skin's layouts with its kind, and quit\n"
+    "  --check-skin [DIR] list what the skin in DIR (default: the one in use) lacks of the\n"
+    "                     layouts, controls, pictures and texts the program needs; exit code 1\n"
+    "                     when anything is missing\n";
 
 std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args,
                                           std::string* error) {
@@ -40,6 +45,13 @@ std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args,
             if (!value(options.dataDir)) return fail("--data-dir needs a folder");
         } else if (arg == "--skin") {
             if (!value(options.skinDir)) return fail("--skin needs a folder");
+        } else if (arg == "--list-controls") {
+            options.listControls = true;
+        } else if (arg == "--check-skin") {
+            options.checkSkin = true;
+            // The folder is optional: the next argument, unless it is an option.
+            if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1].rfind("--", 0) != 0)
+                options.checkSkinDir = args[++i];
         } else {
             return fail("unknown argument " + arg);
         }

@@ -15,6 +15,10 @@ struct AppOptions {
     bool exitWhenShown = false;          // --exit-when-shown: report the start-up time and quit
     std::optional<std::string> dataDir;  // --data-dir DIR
     std::optional<std::string> skinDir;  // --skin DIR (default: "skin" beside the program)
+    // Tools for skin authors; the program runs the tool and ends.
+    bool listControls = false;  // --list-controls: every control of every layout and its kind
+    bool checkSkin = false;     // --check-skin [DIR]: what a skin folder lacks
+    std::optional<std::string> checkSkinDir;
 };
 
 extern const char* const kAppUsage;

@@ -448,9 +448,16 @@ SkinCheckReport CheckSkin(const QString& folder) {
 
     // Layout files, and the texts and pictures they name.
     QStringList files = NeededLayoutFiles();
+    if (!QFileInfo::exists(dir.filePath(QStringLiteral("res.xml")))) {
+        report.missingLayouts << QStringLiteral("res.xml");
+    }
     for (const QString& id : {QStringLiteral("XML_MAIN"), QStringLiteral("XML_MSG")}) {
         const QString file = ui->LayoutFile(id);
-        if (!files.contains(file)) files << file;
+        if (file == id) {
+            report.missingLayouts << QStringLiteral("res.xml: no layout for %1").arg(id);
+        } else if (!files.contains(file)) {
+            files << file;
+        }
     }
     QStringList textIds;
     for (const QString& file : files) {

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -158,6 +159,31 @@ TEST(SkinCheck, ListingNamesEveryControlWithItsKind) {
         lines.contains(QStringLiteral("GmPalletDialog.xml  Pallet  palette  "
                                       "vq::app::ColorPalette")));
     EXPECT_TRUE(lines.contains(QStringLiteral("main.xml  ms_line_adjust  check  QCheckBox")));
+}
+
+TEST(SkinTools, QuilletChecksAndListsASkinFolder) {
+    QProcess check;
+    check.start(QStringLiteral(VQ_QUILLET), {QStringLiteral("--check-skin"), BuiltSkin()});
+    ASSERT_TRUE(check.waitForFinished(60000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString();
+
+    QTemporaryDir broken;
+    ASSERT_TRUE(broken.isValid());
+    ASSERT_TRUE(CopyFolder(BuiltSkin(), broken.path()));
+    ASSERT_TRUE(QFile::remove(QDir(broken.path()).filePath(QStringLiteral("CopyRight.xml"))));
+    check.start(QStringLiteral(VQ_QUILLET), {QStringLiteral("--check-skin"), broken.path()});
+    ASSERT_TRUE(check.waitForFinished(60000));
+    EXPECT_EQ(check.exitCode(), 1);
+    EXPECT_TRUE(check.readAllStandardOutput().contains("missing layout: CopyRight.xml"));
+
+    QProcess list;
+    list.start(QStringLiteral(VQ_QUILLET),
+               {QStringLiteral("--skin"), BuiltSkin(), QStringLiteral("--list-controls")});
+    ASSERT_TRUE(list.waitForFinished(60000));
+    EXPECT_EQ(list.exitCode(), 0);
+    const QString out = QString::fromUtf8(list.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("main.xml  ms_key_3  option  QPushButton")));
+    EXPECT_TRUE(out.contains(QStringLiteral("CopyRight.xml  NetText  button  QPushButton")));
 }
 
 class PageLayout : public ::testing::Test {
