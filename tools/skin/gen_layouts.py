@@ -567,7 +567,7 @@ def macro_editor(p):
     for part, text in (("leftkey", "mouse_key_left"), ("moudlekey", "mouse_key_middle"),
                        ("rightkey", "mouse_key_right"), ("forwardkey", "mouse_key_forward"),
                        ("backkey", "mouse_key_back")):
-        heads.append(button(f"{p}_macro_inset_{part}_btn", text, role="chip", h=26,
+        heads.append(button(f"{p}_macro_inset_{part}_btn", text, role="minichip", h=26,
                             tip="ui_macro_insert_tip"))
         tabs.append(hidden(container(f"{p}_macro_inset_{part}_tab", H(
             button(f"{p}_macro_inset_{part}down_btn", "ui_macro_insert_press", role="secondary",
