@@ -20,6 +20,7 @@
 #include "core/device/hid_device.h"
 #include "core/util/log.h"
 #include "platform/single_instance.h"
+#include "platform/termination.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -188,6 +189,16 @@ int RunQuillet(int argc, char** argv) {
         }
         QObject::connect(&window, &CMainWnd::QuitRequested, &app, &QCoreApplication::quit,
                          Qt::QueuedConnection);
+        // The system ending the session (or Ctrl+C) ends the program as "exit" does.
+        std::unique_ptr<QSocketNotifier> termination;
+        if (const int fd = platform::TerminationRequestDescriptor(); fd >= 0) {
+            termination = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+            QObject::connect(termination.get(), &QSocketNotifier::activated, &window, [&window] {
+                platform::ClearTerminationRequests();
+                Log(LogLevel::Info, "asked by the system to end");
+                window.Exit();
+            });
+        }
         QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
                          [&window] { window.Shutdown(); });
         if (options.exitWhenShown)

@@ -3,6 +3,7 @@
 
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <thread>
 
 #include "app_fixture.h"
 #include "core/util/atomic_file.h"
@@ -236,6 +237,42 @@ TEST_F(WindowTest, TheMouseLeavingHidesTheWindowAfterATimedNotice) {
     mouse->Plug();
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return w.Session(DeviceKind::Mouse).IsConnected(); }, kWaitMs));
+}
+
+TEST_F(WindowTest, TheProgressShowsForADownloadAndHidesOneSecondAfterIt) {
+    CMainWnd& w = StartWindow();
+    QWidget* progress = w.Control("setting_progress");
+    ASSERT_NE(progress, nullptr);
+    EXPECT_FALSE(progress->isVisible());
+    // From a worker thread, as the download operations send them.
+    std::atomic<bool> sent{false};
+    std::thread worker([&] {
+        std::stop_source never;
+        sent = w.Send(app::WindowMessage::ProgressShow, never.get_token());
+    });
+    // The window's thread handles it; the worker waits for that.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sent.load(); }, kWaitMs));
+    worker.join();
+    EXPECT_TRUE(progress->isVisible());
+    w.Post(app::WindowMessage::ProgressDone);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return w.IsTimerActive(WindowTimer::ProgressHide); }, kWaitMs));
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !progress->isVisible(); }, kWaitMs));
+}
+
+TEST_F(WindowTest, AWorkerSendingToTheWindowStopsWaitingWhenItIsStopped) {
+    CMainWnd& w = MakeWindow();
+    std::stop_source stop;
+    std::atomic<int> result{-1};
+    // The window's thread is busy (not processing events) while the worker sends.
+    std::thread worker(
+        [&] { result = w.Send(app::WindowMessage::ProgressShow, stop.get_token()); });
+    QTest::qSleep(20);
+    EXPECT_EQ(result.load(), -1);
+    stop.request_stop();
+    worker.join();
+    EXPECT_EQ(result.load(), 0);
 }
 
 }  // namespace

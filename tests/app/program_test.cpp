@@ -1,0 +1,114 @@
+// The program as a user starts it: demo mode, tracing, its data folder, bad arguments.
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QUuid>
+
+#include "app_fixture.h"
+
+namespace vq::test {
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out, err;
+};
+
+// Runs quillet with a private instance name and home, on the offscreen platform.
+Outcome Quillet(const QStringList& args, const QString& home, const QString& runtime = {}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUILLET_INSTANCE_NAME", QUuid::createUuid().toString(QUuid::WithoutBraces));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", home);
+    env.remove("QUILLET_DATA_DIR");
+    env.remove("XDG_DOCUMENTS_DIR");
+    if (runtime.isEmpty())
+        env.remove("XDG_RUNTIME_DIR");
+    else
+        env.insert("XDG_RUNTIME_DIR", runtime);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(VQ_QUILLET, args);
+    Outcome run;
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+TEST(Program, TheDemoRunsOnTheSimulatedMouseInItsOwnFolderAndTracesEveryReport) {
+    QTemporaryDir home, runtime;
+    const Outcome run = Quillet({"--simulate", "--exit-when-shown"}, home.path(), runtime.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("window shown after")) << run.out.toStdString();
+    // Settings and profiles went to the demo folder, nothing to the home folder.
+    const QDir demo(QDir(runtime.path()).filePath("varnhold-quillet-demo"));
+    EXPECT_TRUE(demo.exists("ms/msProfile.ini"));
+    EXPECT_TRUE(QDir(home.path()).isEmpty());
+}
+
+TEST(Program, TracingShowsTheReportsAndTheSystemsRequestToEndIsAnOrderlyExit) {
+    QTemporaryDir home, data;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUILLET_INSTANCE_NAME", QUuid::createUuid().toString(QUuid::WithoutBraces));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", home.path());
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(VQ_QUILLET, {"--simulate", "--trace", "--data-dir", data.path()});
+    ASSERT_TRUE(process.waitForStarted(kWaitMs));
+    // The full read half a second after the mouse arrived: requests and their answers.
+    QString err;
+    const QRegularExpression request("^> cfg 04 ", QRegularExpression::MultilineOption);
+    const QRegularExpression answer("^< cfg 04 ", QRegularExpression::MultilineOption);
+    const bool traced = QTest::qWaitFor(
+        [&] {
+            process.waitForReadyRead(10);
+            err += QString::fromUtf8(process.readAllStandardError());
+            return err.contains(request) && err.contains(answer);
+        },
+        15000);
+    process.terminate();  // SIGTERM
+    ASSERT_TRUE(process.waitForFinished(kWaitMs));
+    EXPECT_TRUE(traced) << err.left(2000).toStdString();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+}
+
+TEST(Program, AnExplicitDataFolderIsUsedAndBadArgumentsAreRefused) {
+    QTemporaryDir home, data;
+    const Outcome run =
+        Quillet({"--simulate", "--data-dir", data.path(), "--exit-when-shown"}, home.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(QDir(data.path()).exists("ms/msProfile.ini"));
+    EXPECT_TRUE(QDir(data.path()).exists("kb/kbProfile.ini"));
+    EXPECT_TRUE(QDir(data.path()).exists("mp/mpProfile.ini"));
+    EXPECT_TRUE(QDir(home.path()).isEmpty());
+
+    const Outcome bad = Quillet({"--frobnicate"}, home.path());
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(bad.err.contains("unknown argument --frobnicate"));
+    EXPECT_TRUE(bad.err.contains("usage: quillet"));
+    const Outcome missing = Quillet({"--data-dir"}, home.path());
+    EXPECT_EQ(missing.exitCode, 2);
+    const Outcome help = Quillet({"--help"}, home.path());
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("--simulate"));
+}
+
+TEST(Program, ASkinThatCannotBeUsedIsReportedNotAnEmptyWindow) {
+    QTemporaryDir home, skin;
+    const Outcome run = Quillet({"--simulate", "--skin", skin.path(), "--exit-when-shown"},
+                                home.path(), home.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("cannot be used")) << run.err.toStdString();
+}
+
+}  // namespace
+}  // namespace vq::test
