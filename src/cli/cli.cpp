@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -99,6 +100,10 @@ bool MakeEnvironment(const Options& options, Environment& env, std::ostream& err
     return true;
 }
 
+const char* kAccessHint =
+    "this user may not open it; see \"Using a real mouse on Linux\" in README.md "
+    "(a udev rule gives the logged-in user access)";
+
 int ListCommand(Environment& env, std::ostream& out, std::ostream& err) {
     HidDevice device(env.backend);
     HidDeviceList& list = device.List();
@@ -106,7 +111,7 @@ int ListCommand(Environment& env, std::ostream& out, std::ostream& err) {
         err << "quilletctl: the HID interfaces could not be listed\n";
         return kExitDeviceError;
     }
-    int shown = 0, ours = 0;
+    int shown = 0, ours = 0, denied = 0;
     while (auto path = list.NextPath()) {
         std::string line;
         if (device.Open(*path, false, false, true, false)) {
@@ -117,15 +122,30 @@ int ListCommand(Environment& env, std::ostream& out, std::ostream& err) {
             if (a.vendorId == kVendorId) ++ours;
             device.Close();
         } else {
+            const bool refused =
+                env.backend->DiagnoseOpenFailure(*path) == HidOpenFailure::AccessDenied;
             line = Hex(VendorIdFromPath(*path), 4) + " " + Hex(ProductIdFromPath(*path), 4) +
-                   " (not opened)";
+                   (refused ? " (not opened: permission denied)" : " (not opened)");
+            if (refused && VendorIdFromPath(*path) == kVendorId) ++denied;
         }
         out << line << " " << *path << "\n";
         ++shown;
     }
     if (shown == 0) out << "no HID interfaces found\n";
-    if (ours == 0) out << "no mouse, keyboard or mousepad of ours found\n";
+    if (ours == 0 && denied == 0) out << "no mouse, keyboard or mousepad of ours found\n";
+    if (denied > 0) err << "quilletctl: a device of ours was found but " << kAccessHint << "\n";
     return kExitOk;
+}
+
+// The first path of the mouse that this user may not open, if any.
+std::optional<std::string> DeniedMousePath(HidBackend* backend) {
+    HidDeviceList list(backend);
+    if (!list.Enumerate()) return std::nullopt;
+    while (auto path = list.NextPath())
+        if (VendorIdFromPath(*path) == kVendorId && ProductIdFromPath(*path) == kMouseProductId &&
+            backend->DiagnoseOpenFailure(*path) == HidOpenFailure::AccessDenied)
+            return path;
+    return std::nullopt;
 }
 
 // Opens the mouse's configuration collection or says why not.
@@ -136,6 +156,11 @@ bool ConnectMouse(DeviceSession& session, std::ostream& err) {
         case SearchResult::Connected:
             return true;
         case SearchResult::NotFound:
+            if (auto denied = DeniedMousePath(session.Device().Backend())) {
+                err << "quilletctl: permission denied opening the mouse at " << *denied << ": "
+                    << kAccessHint << "\n";
+                return false;
+            }
             err << "quilletctl: no mouse found (vendor 0x0C45, product 0x7643); is it plugged in "
                    "and may this user open it?\n";
             return false;

@@ -62,6 +62,9 @@ class HidHandle {
     virtual std::optional<uint16_t> FirstInputUsage(std::span<const uint8_t> report) = 0;
 };
 
+// Why an interface could not be opened, as far as the backend can tell.
+enum class HidOpenFailure { Unknown, NotPresent, AccessDenied };
+
 class HidBackend {
   public:
     virtual ~HidBackend() = default;
@@ -75,6 +78,12 @@ class HidBackend {
 
     // Whether the interface at `path` is still present (an open without access rights).
     virtual bool Probe(const std::string& path) = 0;
+
+    // Asked after a failed Open, so that the user can be told what to do about it.
+    virtual HidOpenFailure DiagnoseOpenFailure(const std::string& path) {
+        (void)path;
+        return HidOpenFailure::Unknown;
+    }
 };
 
 }  // namespace vq
