@@ -8,9 +8,10 @@
 #include <ostream>
 #include <sstream>
 
+#include "cli/device_socket_commands.h"
+#include "cli/profile_commands.h"
 #include "core/device/device_search.h"
 #include "core/device/device_session.h"
-#include "cli/profile_commands.h"
 #include "core/mouse/mouse_record.h"
 #include "core/util/atomic_file.h"
 #include "platform/folders.h"
@@ -35,8 +36,13 @@ const char* kUsage =
     "  profile add KIND FAMILY NAME\n"
     "             add a profile from the shipped default (KIND ms, kb or mp; FAMILY device,\n"
     "             light or key)\n"
+    "  serve-sim PATH\n"
+    "             serve the simulated mouse on a Unix domain socket (see docs/virtual-device.md);\n"
+    "             standard input takes unplug, plug, press, notify HHHH and quit\n"
     "options:\n"
     "  --simulate          use the simulated mouse instead of real devices\n"
+    "  --device-socket PATH\n"
+    "                      use the device served on that socket instead of real devices\n"
     "  --trace             write every report to standard error\n"
     "  --json              print `read` as JSON\n"
     "  --data-dir DIR      the data folder (default: $QUILLET_DATA_DIR, else\n"
@@ -45,6 +51,7 @@ const char* kUsage =
 
 struct Options {
     bool simulate = false;
+    std::optional<std::string> deviceSocket;
     bool trace = false;
     bool json = false;
     std::string command;
@@ -83,6 +90,16 @@ struct Environment {
 };
 
 bool MakeEnvironment(const Options& options, Environment& env, std::ostream& err) {
+    if (options.deviceSocket) {
+        std::string whyNot;
+        env.system = ConnectDeviceSocket(*options.deviceSocket, &whyNot);
+        if (!env.system) {
+            err << "quilletctl: " << whyNot << "\n";
+            return false;
+        }
+        env.backend = env.system.get();
+        return true;
+    }
     if (options.simulate) {
         env.bus = std::make_unique<sim::VirtualHidBus>();
         env.mouse = std::make_unique<sim::SimMouse>(*env.bus);
@@ -294,6 +311,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             options.trace = true;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--device-socket") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                err << "quilletctl: --device-socket needs the socket's path\n" << kUsage;
+                return kExitUsage;
+            }
+            options.deviceSocket = args[++i];
         } else if (arg == "--data-dir" || arg == "--program-dir") {
             if (i + 1 >= args.size() || args[i + 1].empty()) {
                 err << "quilletctl: " << arg << " needs a folder\n" << kUsage;
@@ -326,6 +349,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         }
         return ProfilesCommand(options.files, out, err);
     }
+    if (options.simulate && options.deviceSocket) {
+        err << "quilletctl: --simulate and --device-socket exclude each other\n" << kUsage;
+        return kExitUsage;
+    }
+    if (options.command == "serve-sim") return ServeSimCommand(options.operands, out, err);
     if (options.command != "list" && options.command != "info" && options.command != "read") {
         err << "quilletctl: unknown command " << options.command << "\n" << kUsage;
         return kExitUsage;

@@ -1,0 +1,203 @@
+// A device in another process: `quilletctl serve-sim` serving the simulated mouse on a socket,
+// used by `quilletctl --device-socket` and by the program's own socket backend.
+
+#if !defined(_WIN32)
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include "core/device/device_search.h"
+#include "core/device/device_session.h"
+#include "platform/socket/socket_backend.h"
+
+namespace vq::test {
+namespace {
+
+constexpr uint32_t kLongWaitMs = 5000;  // only reached when something is wrong
+
+struct CtlRun {
+    int code = -1;
+    std::string output;
+};
+
+CtlRun RunCtl(const std::string& arguments) {
+    CtlRun r;
+    std::FILE* pipe =
+        ::popen((std::string(VQ_QUILLETCTL) + " " + arguments + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return r;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        r.output += buffer;
+    const int status = ::pclose(pipe);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+// A socket path in a folder of its own, and a serve-sim process on it.
+class ServedMouse : public ::testing::Test {
+  protected:
+    ServedMouse() {
+        char folder[] = "/tmp/vq-socket-XXXXXX";
+        if (::mkdtemp(folder) != nullptr) dir = folder;
+        path = dir + "/mouse.sock";
+    }
+    ~ServedMouse() override {
+        if (server) Quit();
+        ::unlink(path.c_str());
+        ::rmdir(dir.c_str());
+    }
+
+    // Starts the server and waits until it serves (a program connects and reads its list).
+    void Serve() {
+        server = ::popen(
+            (std::string(VQ_QUILLETCTL) + " serve-sim " + path + " >/dev/null").c_str(), "w");
+        ASSERT_NE(server, nullptr);
+        for (int i = 0; i < 1000; ++i) {
+            if (platform::SocketHidBackend::Connect(path, nullptr)) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        FAIL() << "serve-sim did not start serving at " << path;
+    }
+    void Command(const char* line) {
+        ASSERT_NE(server, nullptr);
+        std::fputs(line, server);
+        std::fputc('\n', server);
+        std::fflush(server);
+    }
+    int Quit() {
+        Command("quit");
+        const int status = ::pclose(server);
+        server = nullptr;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    bool SocketFileExists() const {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0;
+    }
+
+    std::string dir, path;
+    std::FILE* server = nullptr;
+};
+
+TEST_F(ServedMouse, InfoListAndReadGoThroughTheSocket) {
+    Serve();
+    const CtlRun info = RunCtl("--device-socket " + path + " info");
+    EXPECT_EQ(info.code, 0) << info.output;
+    EXPECT_NE(info.output.find("macro capacity: 4096 bytes"), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("sensor code: 0x3389"), std::string::npos);
+
+    const CtlRun list = RunCtl("--device-socket " + path + " list");
+    EXPECT_EQ(list.code, 0) << list.output;
+    EXPECT_NE(
+        list.output.find("0x0C45 0x7643 0xFF1C 0x0092 mouse.cfg#vid_0c45&pid_7643&mi_00&col01"),
+        std::string::npos)
+        << list.output;
+    EXPECT_NE(list.output.find("0x0C45 0x7643 0x000C 0x0001 mouse.evt#"), std::string::npos);
+
+    const CtlRun read = RunCtl("--device-socket " + path + " --json read");
+    EXPECT_EQ(read.code, 0) << read.output;
+    EXPECT_NE(read.output.find("\"stages\": [{\"dpi\": 400"), std::string::npos) << read.output;
+
+    EXPECT_EQ(Quit(), 0);
+    EXPECT_FALSE(SocketFileExists()) << "the server leaves its socket behind";
+}
+
+TEST_F(ServedMouse, UnplugReplugAndServerExitEndRequestsInsteadOfHanging) {
+    Serve();
+    std::string why;
+    auto backend = platform::SocketHidBackend::Connect(path, &why);
+    ASSERT_NE(backend, nullptr) << why;
+    DeviceSession session(backend.get(), {kLongWaitMs, kLongWaitMs, 1, 0});
+    session.SetIdentity(DeviceKind::Mouse);
+    HidDevice listener(backend.get());
+    auto connect = [&] {
+        // After a plug the interfaces arrive a moment later: search until they are there.
+        for (int i = 0; i < 1000; ++i) {
+            {
+                std::lock_guard lock(session.IoLock());
+                if (ConnectConfigCollection(session) == SearchResult::Connected &&
+                    OpenEventCollection(listener, kVendorId, kMouseProductId) ==
+                        SearchResult::Connected)
+                    return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    };
+    ASSERT_TRUE(connect());
+    ASSERT_EQ(session.Begin(), kResultSuccess);
+
+    // Unplugged while the listener waits without a time limit: the wait ends.
+    auto pending = std::async(std::launch::async, [&] {
+        uint8_t report[64];
+        return listener.ReadReport(3, nullptr, report, kInfinite);
+    });
+    Command("unplug");
+    EXPECT_EQ(pending.get(), 0);
+    EXPECT_FALSE(listener.Probe());
+    EXPECT_FALSE(session.Device().Probe());
+    EXPECT_EQ(session.Begin(), kResultLinkLost);
+    EXPECT_FALSE(session.IsConnected());
+
+    // Plugged in again: found, answers, and its notifications reach the listener.
+    Command("plug");
+    ASSERT_TRUE(connect());
+    EXPECT_EQ(session.Begin(), kResultSuccess);
+    Command("press");
+    uint8_t report[64] = {};
+    size_t n = 0;
+    ASSERT_EQ(listener.ReadReport(3, &n, report, kLongWaitMs), 1);
+    EXPECT_EQ(listener.FirstInputUsage({report, n}), 0x0401);
+
+    // The server goes away altogether: the link is lost, nothing hangs, nothing is listed.
+    pending = std::async(std::launch::async, [&] {
+        uint8_t r[64];
+        return listener.ReadReport(3, nullptr, r, kInfinite);
+    });
+    EXPECT_EQ(Quit(), 0);
+    EXPECT_EQ(pending.get(), 0);
+    EXPECT_EQ(session.Begin(), kResultLinkLost);
+    EXPECT_FALSE(backend->LinkUp());
+    std::vector<std::optional<std::string>> paths;
+    EXPECT_TRUE(backend->Enumerate(paths));
+    EXPECT_TRUE(paths.empty());
+}
+
+TEST_F(ServedMouse, NeitherSideTouchesWhatIsNotItsOwn) {
+    // A file in the way is not a stale socket: the server refuses it and leaves it alone.
+    { std::ofstream(path) << "precious"; }
+    const CtlRun refused = RunCtl("serve-sim " + path + " </dev/null");
+    EXPECT_EQ(refused.code, 4);
+    EXPECT_NE(refused.output.find("is not a socket"), std::string::npos) << refused.output;
+    std::ifstream kept(path);
+    std::string content;
+    std::getline(kept, content);
+    EXPECT_EQ(content, "precious");
+    ::unlink(path.c_str());
+
+    // With no server, the program says so instead of waiting.
+    const CtlRun none = RunCtl("--device-socket " + path + " info");
+    EXPECT_EQ(none.code, 3);
+    EXPECT_NE(none.output.find("cannot connect"), std::string::npos) << none.output;
+
+    // A second server on a live socket is refused; the first goes on serving.
+    Serve();
+    const CtlRun second = RunCtl("serve-sim " + path + " </dev/null");
+    EXPECT_EQ(second.code, 4);
+    EXPECT_NE(second.output.find("already served"), std::string::npos) << second.output;
+    EXPECT_EQ(RunCtl("--device-socket " + path + " info").code, 0);
+}
+
+}  // namespace
+}  // namespace vq::test
+
+#endif
