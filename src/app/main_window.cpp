@@ -45,6 +45,7 @@ std::atomic<CMainWnd*> g_mainWindow{nullptr};
 constexpr int kWindowWidth = 800;
 constexpr int kWindowHeight = 572;
 constexpr QRgb kPaletteStartColour = 0xFF0199CB;
+constexpr int kFirstPaintWaitMs = 300;
 constexpr std::array<DeviceKind, 3> kFlushOrder = {DeviceKind::Keyboard, DeviceKind::Mouse,
                                                    DeviceKind::Mousepad};
 
@@ -248,7 +249,10 @@ void CMainWnd::InitWindow() {
     Log(LogLevel::Debug, "InitWindow");
     SkinObserver::Instance().AddReceiver(this);
     for (const char* name : {"closebtn", "maxbtn", "restorebtn", "minbtn", "skinbtn"})
-        windowButtons_[name] = Control(name);
+        if ((windowButtons_[name] = Control(name))) {
+            // The caption's buttons take no keyboard focus (the first would get it at start).
+            windowButtons_[name]->setFocusPolicy(Qt::NoFocus);
+        }
     g_mainWindow.store(this);
     PrepareControls(root_);
     CreateTray();
@@ -256,6 +260,7 @@ void CMainWnd::InitWindow() {
     ConnectWindowControls();
     pages_ = std::make_unique<DevicePages>(*this);
     if (QWidget* caption = Control("caption_bar")) caption->installEventFilter(this);
+    root_->installEventFilter(this);
 }
 
 // The LEDs of the light previews start uncoloured and dark, and the palettes at the program's
@@ -765,17 +770,22 @@ void CMainWnd::OnTrayLeftClick() {
 
 void CMainWnd::MouseArrived() {
     if (shutDown_) return;
-    // The stored device profile of the mouse is selected as though the user had chosen it.
-    const int select = store_.StoredSelection(DeviceKind::Mouse, ProfileFamily::Device);
-    // The list belongs to the mouse's panel: only its pages are built to find it.
-    auto* combo = qobject_cast<QComboBox*>(
-        ui_->FindControl(BuiltControl("ms_tab_panel"), "ms_device_profile_combo"));
-    if (combo && select >= 0 && select < combo->count()) {
-        combo->setCurrentIndex(select);
-        router_.Fire("itemselect", combo, select);
-    } else if (!combo) {
-        Log(LogLevel::Warning, "skin: the mouse panel has no ms_device_profile_combo");
-    }
+    // The stored device profile of the mouse is selected as though the user had chosen it:
+    // this loads it and sends it. At start it waits until the window is on the screen, so that
+    // the window does not wait for the mouse.
+    RunAfterFirstPaint([this] {
+        if (shutDown_ || !Session(DeviceKind::Mouse).IsConnected()) return;
+        const int select = store_.StoredSelection(DeviceKind::Mouse, ProfileFamily::Device);
+        // The list belongs to the mouse's panel: only its pages are built to find it.
+        auto* combo = qobject_cast<QComboBox*>(
+            ui_->FindControl(BuiltControl("ms_tab_panel"), "ms_device_profile_combo"));
+        if (combo && select >= 0 && select < combo->count()) {
+            combo->setCurrentIndex(select);
+            router_.Fire("itemselect", combo, select);
+        } else if (!combo) {
+            Log(LogLevel::Warning, "skin: the mouse panel has no ms_device_profile_combo");
+        }
+    });
     StartTimer(WindowTimer::MouseFullRead);
     if (auto* tab = Control<QAbstractButton>("ms_tab")) {
         tab->show();
@@ -784,6 +794,24 @@ void CMainWnd::MouseArrived() {
     }
     if (QWidget* panel = Control("ms_tab_panel")) panel->show();
     ShowConnectionState();
+}
+
+void CMainWnd::RunAfterFirstPaint(std::function<void()> task) {
+    if (everShown_) {
+        task();
+        return;
+    }
+    afterFirstPaint_.push_back(std::move(task));
+    // A window that is not shown now (the mouse came later, the window stays hidden) does not
+    // keep the task waiting.
+    QTimer::singleShot(kFirstPaintWaitMs, this, [this] { RunWaitingForFirstPaint(); });
+}
+
+void CMainWnd::RunWaitingForFirstPaint() {
+    std::vector<std::function<void()>> waiting;
+    waiting.swap(afterFirstPaint_);
+    for (auto& task : waiting)
+        task();
 }
 
 void CMainWnd::MouseLeft() {
@@ -796,10 +824,6 @@ void CMainWnd::showEvent(QShowEvent* event) {
     Timer(WindowTimer::Animation).start();
     Timer(WindowTimer::Refresh).start();
     Timer(WindowTimer::Flush).start();
-    if (!everShown_) {
-        everShown_ = true;
-        emit FirstShown();
-    }
 }
 
 void CMainWnd::hideEvent(QHideEvent* event) {
@@ -827,6 +851,14 @@ void CMainWnd::closeEvent(QCloseEvent* event) {
 }
 
 bool CMainWnd::eventFilter(QObject* watched, QEvent* event) {
+    // The first paint of the window: it is on the screen. Work that waited for it runs next.
+    if (watched == root_ && event->type() == QEvent::Paint && !everShown_) {
+        everShown_ = true;
+        QTimer::singleShot(0, this, [this] {
+            emit FirstShown();
+            RunWaitingForFirstPaint();
+        });
+    }
     // The caption bar moves the window.
     if (watched == Control("caption_bar")) {
         auto* mouse = static_cast<QMouseEvent*>(event);

@@ -212,7 +212,7 @@ class CMainWnd : public QWidget, public SkinReceiver {
   signals:
     // The application is asked to quit (the tray's "exit").
     void QuitRequested();
-    // The window was shown for the first time (start-up measurement).
+    // The window was painted on the screen for the first time.
     void FirstShown();
 
   protected:
@@ -240,6 +240,8 @@ class CMainWnd : public QWidget, public SkinReceiver {
     void MouseArrived();
     void MouseLeft();
     void ShowConnectionState();
+    void RunAfterFirstPaint(std::function<void()> task);
+    void RunWaitingForFirstPaint();
     void FillProfileLists();
     void ShowProfileFamily(const FamilyFill& fill);
     void OnPageBuilt(QWidget* page);
@@ -291,6 +293,7 @@ class CMainWnd : public QWidget, public SkinReceiver {
     bool initialised_ = false;
     bool shutDown_ = false;
     bool everShown_ = false;
+    std::vector<std::function<void()>> afterFirstPaint_;
     WorkerSet::StopOutcome stopOutcome_ = WorkerSet::StopOutcome::AllEnded;
 };
 

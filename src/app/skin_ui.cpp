@@ -32,13 +32,19 @@ SkinUi* g_current = nullptr;
 // Page classes that a layout names and the layout files that build them.
 const QHash<QString, QString>& PageLayouts() {
     static const QHash<QString, QString> table = {
-        {"kb_key_ui", "keyboard_key.xml"},     {"kb_deng_ui", "keyboard_deng.xml"},
-        {"kb_macro_ui", "keyboard_macro.xml"}, {"ms_deng_ui", "Mouse_deng.xml"},
-        {"ms_macro_ui", "Mouse_macro.xml"},    {"ms_key_ui", "Mouse_key.xml"},
-        {"mp_deng_ui", "MousePad_deng.xml"},   {"ms_dpi_ui", "Mouse_DPI.xml"},
-        {"ms_cursor_ui", "Mouse_cursor.xml"},  {"kb_cursor_ui", "Mouse_cursor.xml"},
+        {"kb_key_ui", "keyboard_key.xml"},
+        {"kb_deng_ui", "keyboard_deng.xml"},
+        {"kb_macro_ui", "keyboard_macro.xml"},
+        {"ms_deng_ui", "Mouse_deng.xml"},
+        {"ms_macro_ui", "Mouse_macro.xml"},
+        {"ms_key_ui", "Mouse_key.xml"},
+        {"mp_deng_ui", "MousePad_deng.xml"},
+        {"ms_dpi_ui", "Mouse_DPI.xml"},
+        {"ms_cursor_ui", "Mouse_cursor.xml"},
+        {"kb_cursor_ui", "Mouse_cursor.xml"},
         // The profile panels of the three devices.
-        {"ms_profile_ui", "Mouse_profile.xml"},  {"kb_profile_ui", "keyboard_profile.xml"},
+        {"ms_profile_ui", "Mouse_profile.xml"},
+        {"kb_profile_ui", "keyboard_profile.xml"},
         {"mp_profile_ui", "MousePad_profile.xml"},
     };
     return table;
@@ -213,17 +219,45 @@ int SkinUi::BuildPages(QWidget* root) {
 QWidget* SkinUi::FindControl(QWidget* root, const QString& name) {
     if (!root || name.isEmpty()) return nullptr;
     if (QWidget* widget = root->findChild<QWidget*>(name)) return widget;
+    // Only a page whose layout (or a page inside it) names the control is built: reading a
+    // layout's names costs far less than building its widgets.
     for (bool more = true; more;) {
         more = false;
         const QList<LazyPage*> pages = root->findChildren<LazyPage*>();
         for (LazyPage* page : pages) {
-            if (page->IsBuilt()) continue;
+            if (page->IsBuilt() || !LayoutNames(page->File()).contains(name)) continue;
             page->Build();
-            more = true;
             if (QWidget* widget = page->findChild<QWidget*>(name)) return widget;
+            more = true;  // the name is in a page inside this one
+            break;
         }
     }
     return nullptr;
+}
+
+const QSet<QString>& SkinUi::LayoutNames(const QString& file) {
+    auto cached = layoutNames_.constFind(file);
+    if (cached != layoutNames_.constEnd()) return *cached;
+    // Entered before reading, so that a layout that names itself ends the recursion.
+    QSet<QString>& names = layoutNames_[file];
+    QStringList inner;
+    QFile source(FilePath(file));
+    if (source.open(QIODevice::ReadOnly)) {
+        QXmlStreamReader xml(&source);
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+            if (xml.name() != QLatin1String("widget")) continue;
+            names.insert(xml.attributes().value("name").toString());
+            const auto page =
+                PageLayouts().constFind(xml.attributes().value("class").toString().toLower());
+            if (page != PageLayouts().constEnd()) inner << *page;
+        }
+    }
+    for (const QString& innerFile : inner) {
+        const QSet<QString> innerNames = LayoutNames(innerFile);
+        layoutNames_[file].unite(innerNames);
+    }
+    return layoutNames_[file];
 }
 
 // ---- skin -----------------------------------------------------------------------------------

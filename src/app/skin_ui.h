@@ -13,6 +13,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -145,9 +146,12 @@ class SkinUi : public QObject {
     bool IsTextId(const QString& text) const;
     QString Lookup(const QString& id, const QStringList& args) const;
     void Fault(const QString& what);
+    // The names of the widgets a layout file builds, its pages' included.
+    const QSet<QString>& LayoutNames(const QString& file);
 
     QString folder_;
-    QHash<QString, QString> layouts_;  // resource id → file
+    QHash<QString, QString> layouts_;            // resource id → file
+    QHash<QString, QSet<QString>> layoutNames_;  // file → the widget names it builds
     ControlFactory controls_;
     LanguageTable language_;
     QString languageName_;

@@ -148,6 +148,41 @@ TEST_F(SkinTest, LazyPagesAreBuiltWhenShownOrLookedUp) {
     EXPECT_EQ(built, 2);
 }
 
+TEST_F(SkinTest, ALookupBuildsOnlyThePageThatHoldsTheControl) {
+    // A second page, and a page inside a page.
+    Write(Path("main.xml"),
+          Ui("<widget class=\"QWidget\" name=\"root\"><layout class=\"QVBoxLayout\" "
+             "name=\"l\"><item><widget class=\"MS_DPI_UI\" name=\"dpi\"/></item>"
+             "<item><widget class=\"MS_Key_UI\" name=\"keys\"/></item></layout></widget>",
+             Custom("MS_DPI_UI") + Custom("MS_Key_UI")));
+    Write(Path("Mouse_key.xml"),
+          Ui("<widget class=\"QWidget\" name=\"key_root\"><layout class=\"QVBoxLayout\" "
+             "name=\"l\"><item>" +
+                 Label("key_label", "hello") +
+                 "</item><item><widget class=\"MS_CURSOR_UI\" name=\"inner\"/></item>"
+                 "</layout></widget>",
+             Custom("MS_CURSOR_UI")));
+    Write(Path("Mouse_cursor.xml"),
+          Ui("<widget class=\"QWidget\" name=\"cursor_root\"><layout class=\"QVBoxLayout\" "
+             "name=\"l\"><item>" +
+             Label("deep_label", "hello") + "</item></layout></widget>"));
+    SkinUi skin(dir.path());
+    ASSERT_TRUE(skin.LoadResources());
+    skin.SetLazyPages(true);
+    QStringList built;
+    QObject::connect(&skin, &SkinUi::PageBuilt,
+                     [&](QWidget* page) { built << page->objectName(); });
+    std::unique_ptr<QWidget> root(skin.Load("XML_MAIN"));
+    EXPECT_NE(skin.FindControl(root.get(), "key_label"), nullptr);
+    EXPECT_EQ(built, QStringList{"keys"});
+    // A control in the page inside: that page is built as well, the first one still is not.
+    EXPECT_NE(skin.FindControl(root.get(), "deep_label"), nullptr);
+    EXPECT_EQ(built, (QStringList{"keys", "inner"}));
+    EXPECT_EQ(root->findChild<QLabel*>("dpi_label"), nullptr);
+    EXPECT_EQ(skin.BuildPages(root.get()), 1);
+    EXPECT_NE(root->findChild<QLabel*>("dpi_label"), nullptr);
+}
+
 TEST_F(SkinTest, TextIdsAreShownInTheLanguageAndFollowASwitch) {
     SkinUi skin(dir.path());
     ASSERT_TRUE(skin.LoadResources());
