@@ -623,12 +623,16 @@ void CMainWnd::ReadBack(WindowTimer timer) {
             ReloadMouseRecord(Session(DeviceKind::Mouse), mouse_);
             UpdatePage(DeviceKind::Mouse);
             return;
+        // A device that is not connected answers nothing: its model and page stay as they are
+        // (at start, those of the selected profiles).
         case WindowTimer::KeyboardFullRead:
-            ReadKeyboard(Session(DeviceKind::Keyboard), keyboard_, *keyboardHooks_);
+            if (Session(DeviceKind::Keyboard).IsConnected())
+                ReadKeyboard(Session(DeviceKind::Keyboard), keyboard_, *keyboardHooks_);
             UpdatePage(DeviceKind::Keyboard);
             return;
         case WindowTimer::MousepadFullRead:
-            ReadMousepad(Session(DeviceKind::Mousepad), mousepad_, *mousepadHooks_);
+            if (Session(DeviceKind::Mousepad).IsConnected())
+                ReadMousepad(Session(DeviceKind::Mousepad), mousepad_, *mousepadHooks_);
             UpdatePage(DeviceKind::Mousepad);
             return;
         default:
