@@ -49,12 +49,12 @@ constexpr int kFirstPaintWaitMs = 300;
 constexpr std::array<DeviceKind, 3> kFlushOrder = {DeviceKind::Keyboard, DeviceKind::Mouse,
                                                    DeviceKind::Mousepad};
 
-struct TimerSpec {
+struct TimerSetup {
     int ms;
     bool singleShot;
 };
 
-TimerSpec SpecOf(WindowTimer timer) {
+TimerSetup SetupOf(WindowTimer timer) {
     switch (timer) {
         case WindowTimer::ProgressHide:
             return {1000, true};
@@ -534,10 +534,10 @@ void CMainWnd::StartTimer(WindowTimer timer) {
 QTimer& CMainWnd::Timer(WindowTimer timer) {
     std::unique_ptr<QTimer>& slot = timers_[static_cast<int>(timer)];
     if (!slot) {
-        const TimerSpec spec = SpecOf(timer);
+        const TimerSetup setup = SetupOf(timer);
         slot = std::make_unique<QTimer>();
-        slot->setInterval(spec.ms);
-        slot->setSingleShot(spec.singleShot);
+        slot->setInterval(setup.ms);
+        slot->setSingleShot(setup.singleShot);
         connect(slot.get(), &QTimer::timeout, this, [this, timer] { HandleTimer(timer); });
     }
     return *slot;
