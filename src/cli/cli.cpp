@@ -117,9 +117,13 @@ bool MakeEnvironment(const Options& options, Environment& env, std::ostream& err
     return true;
 }
 
+#if defined(_WIN32)
+const char* kAccessHint = "it is in use by another program, or this user may not open it";
+#else
 const char* kAccessHint =
     "this user may not open it; see \"Using a real mouse on Linux\" in README.md "
     "(a udev rule gives the logged-in user access)";
+#endif
 
 int ListCommand(Environment& env, std::ostream& out, std::ostream& err) {
     HidDevice device(env.backend);
