@@ -196,17 +196,18 @@ class SocketHidBackend::Link {
             while (auto line = splitter.Next()) {
                 std::string error;
                 std::optional<DeviceMessage> m = ParseDeviceLine(*line, &error);
-                if (!m) {
-                    Logf(LogLevel::Warning, "device socket: ignored a line: %s", error.c_str());
-                    continue;
-                }
                 if (!greeted) {
-                    if (m->kind != DeviceMessageKind::Hello ||
+                    // The first line decides: anything else there is not an emulator.
+                    if (!m || m->kind != DeviceMessageKind::Hello ||
                         m->version != kDeviceProtocolVersion) {
                         GoDown("the device socket does not speak protocol VQHID 1");
                         return;
                     }
                     greeted = true;
+                    continue;
+                }
+                if (!m) {
+                    Logf(LogLevel::Warning, "device socket: ignored a line: %s", error.c_str());
                     continue;
                 }
                 Handle(*m);
