@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "cli/device_socket_commands.h"
+#include "cli/macro_commands.h"
 #include "cli/profile_commands.h"
 #include "core/device/device_search.h"
 #include "core/device/device_session.h"
@@ -36,6 +37,9 @@ const char* kUsage =
     "  profile add KIND FAMILY NAME\n"
     "             add a profile from the shipped default (KIND ms, kb or mp; FAMILY device,\n"
     "             light or key)\n"
+    "  macro list | show NAME | add NAME | delete NAME | rename OLD NEW | import FILE |\n"
+    "        export NAME FILE\n"
+    "             the macro library of --kind ms (the mouse, default) or kb (the keyboard)\n"
     "  serve-sim PATH\n"
     "             serve the simulated mouse on a Unix domain socket (see docs/virtual-device.md);\n"
     "             standard input takes unplug, plug, press, notify HHHH and quit\n"
@@ -47,7 +51,9 @@ const char* kUsage =
     "  --json              print `read` as JSON\n"
     "  --data-dir DIR      the data folder (default: $QUILLET_DATA_DIR, else\n"
     "                      Documents/Varnhold Quillet)\n"
-    "  --program-dir DIR   where the shipped defaults are (default: beside quilletctl)\n";
+    "  --program-dir DIR   where the shipped defaults are (default: beside quilletctl)\n"
+    "  --kind ms|kb        the macro library to work on (default ms)\n"
+    "  --yes               delete a macro even when buttons are assigned to it\n";
 
 struct Options {
     bool simulate = false;
@@ -57,6 +63,7 @@ struct Options {
     std::string command;
     std::vector<std::string> operands;  // the words after the command
     FileOptions files;
+    MacroOptions macro;
 };
 
 std::string Hex(uint32_t value, int width) {
@@ -327,6 +334,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                 return kExitUsage;
             }
             (arg == "--data-dir" ? options.files.dataDir : options.files.programDir) = args[++i];
+        } else if (arg == "--kind") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                err << "quilletctl: --kind needs ms or kb\n" << kUsage;
+                return kExitUsage;
+            }
+            options.macro.kind = args[++i];
+        } else if (arg == "--yes") {
+            options.macro.yes = true;
         } else if (arg == "--help" || arg == "-h") {
             out << kUsage;
             return kExitOk;
@@ -352,6 +367,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return kExitUsage;
         }
         return ProfilesCommand(options.files, out, err);
+    }
+    if (options.command == "macro") {
+        InstallFileSync(platform::CreateSystemFileSync());
+        return MacroCommand(options.files, options.macro, options.operands, out, err);
     }
     if (options.simulate && options.deviceSocket) {
         err << "quilletctl: --simulate and --device-socket exclude each other\n" << kUsage;

@@ -123,6 +123,47 @@ bool WriteActionFile(const fs::path& path, std::span<const MacroAction> actions,
     });
 }
 
+ActionFileCheck CheckActionFile(std::span<const uint8_t> bytes, int maxActions, int* count,
+                                int* badRecord) {
+    // A text file: a NUL byte outside a UTF-16 text means some other kind of file.
+    const bool utf16 = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+    if (!utf16 && std::find(bytes.begin(), bytes.end(), uint8_t{0}) != bytes.end())
+        return ActionFileCheck::NotIni;
+    const IniDocument doc = IniDocument::Parse(bytes);
+    if (!doc.HasSection(kActionCountSection)) return ActionFileCheck::NotIni;
+    const std::optional<std::string> countText = doc.Find(kActionCountSection, kCountKey);
+    if (!countText || countText->empty() ||
+        countText->find_first_not_of("0123456789") != std::string::npos || countText->size() > 9)
+        return ActionFileCheck::NoCount;
+    const int n = LeadingInt(*countText);
+    if (count) *count = n;
+    if (n > maxActions) return ActionFileCheck::TooManyActions;
+    for (int i = 0; i < n; ++i) {
+        const std::optional<std::string> record = doc.Find(kActionSection, Key(i));
+        if (!record || !ParseMacroAction(*record)) {
+            if (badRecord) *badRecord = i;
+            return ActionFileCheck::BadRecord;
+        }
+    }
+    return ActionFileCheck::Ok;
+}
+
+const char* DescribeActionFileCheck(ActionFileCheck check) {
+    switch (check) {
+        case ActionFileCheck::Ok:
+            return "";
+        case ActionFileCheck::NotIni:
+            return "it is not a macro file (no [MACROACTIONCOUNT] section)";
+        case ActionFileCheck::NoCount:
+            return "it is not a macro file (no action count)";
+        case ActionFileCheck::TooManyActions:
+            return "it holds too many actions";
+        case ActionFileCheck::BadRecord:
+            return "it is not a macro file (an action record is missing or damaged)";
+    }
+    return "?";
+}
+
 // ---- the library
 
 const char* MacroResultText(MacroResult result) {
@@ -141,6 +182,14 @@ const char* MacroResultText(MacroResult result) {
             return "a macro file of that name exists";
         case MacroResult::WriteFailed:
             return "the file could not be written";
+        case MacroResult::NoSuchMacro:
+            return "there is no macro of that name";
+        case MacroResult::NotMacroFile:
+            return "the file is not a macro file";
+        case MacroResult::ReadFailed:
+            return "the file could not be read";
+        case MacroResult::Cancelled:
+            return "nothing was done";
     }
     return "?";
 }

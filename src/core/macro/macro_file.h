@@ -65,6 +65,16 @@ std::vector<MacroAction> ReadActionFile(const std::filesystem::path& path);
 bool WriteActionFile(const std::filesystem::path& path, std::span<const MacroAction> actions,
                      std::optional<std::string_view> selectName = std::nullopt);
 
+// Whether the bytes of a file are an action file that the program can take in: an INI text with
+// "MACROACTIONCOUNT"/"count" between 0 and `maxActions` and a parsable record for each index
+// below the count.
+enum class ActionFileCheck { Ok, NotIni, NoCount, TooManyActions, BadRecord };
+ActionFileCheck CheckActionFile(std::span<const uint8_t> bytes, int maxActions,
+                                int* count = nullptr, int* badRecord = nullptr);
+const char* DescribeActionFileCheck(ActionFileCheck check);
+// The most actions an imported macro may hold: more than any device memory takes.
+inline constexpr int kMaxImportedActions = 10000;
+
 // ---- the library of one kind
 
 inline constexpr int kMaxMacros = 50;
@@ -72,7 +82,19 @@ inline constexpr int kCursorScripts = 4;
 inline constexpr std::string_view kMacroExtension = ".mac";
 inline constexpr std::string_view kCursorExtension = ".cur";
 
-enum class MacroResult { Ok, BadName, DuplicateName, TooMany, Missing, Exists, WriteFailed };
+enum class MacroResult {
+    Ok,
+    BadName,
+    DuplicateName,
+    TooMany,
+    Missing,
+    Exists,
+    WriteFailed,
+    NoSuchMacro,   // no macro of that name in the library
+    NotMacroFile,  // a file offered for import is not an action file
+    ReadFailed,    // a file could not be read
+    Cancelled,     // the user declined, or an open edit stood in the way
+};
 const char* MacroResultText(MacroResult result);
 
 std::string MacroIndexFileName(DeviceKind kind);  // "msMacro.ini", "kbMacro.ini"

@@ -1,0 +1,182 @@
+#include "cli/macro_commands.h"
+
+#include <ostream>
+
+#include "core/keyboard/keyboard_defaults.h"
+#include "core/macro/macro_library_ops.h"
+#include "core/mouse/mouse_defaults.h"
+#include "core/profile/profile_store.h"
+#include "core/util/file_names.h"
+#include "platform/folders.h"
+
+namespace vq::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitOk = 0;
+constexpr int kExitUsage = 2;
+constexpr int kExitRefused = 5;
+constexpr int kExitFiles = 6;
+
+const char* kMacroUsage =
+    "quilletctl: usage: macro list | show NAME | add NAME | delete NAME | rename OLD NEW |\n"
+    "                   import FILE | export NAME FILE   (--kind ms|kb, default ms)\n";
+
+struct Verb {
+    const char* name;
+    size_t operands;
+};
+constexpr Verb kVerbs[] = {{"list", 0},   {"show", 1},   {"add", 1},   {"delete", 1},
+                           {"rename", 2}, {"import", 1}, {"export", 2}};
+
+int ExitFor(const MacroOutcome& outcome) {
+    switch (outcome.result) {
+        case MacroResult::Ok:
+            return kExitOk;
+        case MacroResult::WriteFailed:
+        case MacroResult::ReadFailed:
+        case MacroResult::Missing:
+            return kExitFiles;
+        default:
+            return kExitRefused;
+    }
+}
+
+int Report(const MacroOutcome& outcome, std::ostream& out, std::ostream& err) {
+    if (outcome.Ok())
+        out << outcome.detail << "\n";
+    else
+        err << "quilletctl: " << outcome.detail << "\n";
+    return ExitFor(outcome);
+}
+
+// One line for an action: what happens, then the pause after it.
+std::string Describe(const MacroAction& a) {
+    std::string what;
+    switch (a.EventType()) {
+        case kMacroMoveHorizontal:
+            what =
+                std::string("move ") + (a.Pressed() ? "left " : "right ") + std::to_string(a.code);
+            break;
+        case kMacroMoveVertical:
+            what = std::string("move ") + (a.Pressed() ? "up " : "down ") + std::to_string(a.code);
+            break;
+        default:
+            what = a.label + (a.Pressed() ? " down" : " up");
+            break;
+    }
+    return what + ", " + std::to_string(a.DelayMs()) + " ms";
+}
+
+std::optional<fs::path> DataFolder(const FileOptions& files, std::ostream& err) {
+    platform::SystemDocumentsFolder documents;
+    std::optional<fs::path> explicitData;
+    if (files.dataDir) explicitData = PathFromUtf8(*files.dataDir);
+    std::optional<fs::path> data = ResolveDataFolder(explicitData, &documents);
+    if (!data) err << "quilletctl: no data folder: give --data-dir DIR or set QUILLET_DATA_DIR\n";
+    return data;
+}
+
+}  // namespace
+
+int MacroCommand(const FileOptions& files, const MacroOptions& options,
+                 const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
+    const std::optional<DeviceKind> kind = ParseKind(options.kind);
+    if (!kind || *kind == DeviceKind::Mousepad) {
+        err << "quilletctl: macros belong to the mouse (ms) or the keyboard (kb), not \""
+            << options.kind << "\"\n";
+        return kExitUsage;
+    }
+    const Verb* verb = nullptr;
+    if (!operands.empty())
+        for (const Verb& v : kVerbs)
+            if (operands[0] == v.name) verb = &v;
+    if (!verb || operands.size() != verb->operands + 1) {
+        err << kMacroUsage;
+        return kExitUsage;
+    }
+    const std::string verbName = verb->name;
+    const std::optional<fs::path> data = DataFolder(files, err);
+    if (!data) return kExitFiles;
+    const bool writes = verbName != "list" && verbName != "show" && verbName != "export";
+    // A read needs no folder: a missing one is an empty library.
+    ProfileStore store(*data, files.programDir ? PathFromUtf8(*files.programDir) : *data);
+    fs::path folder = *data / DeviceKindPrefix(*kind);
+    if (writes) {
+        const std::optional<fs::path> made = store.KindFolder(*kind);
+        if (!made) {
+            err << "quilletctl: the folder " << Utf8FromPath(folder) << " could not be created\n";
+            return kExitFiles;
+        }
+        folder = *made;
+    }
+    MacroLibrary library(*kind, folder);
+
+    if (verbName == "list") {
+        const std::vector<std::string> names = library.ReadNames();
+        for (size_t i = 0; i < names.size(); ++i)
+            out << i << " " << names[i] << " (" << library.ReadMacro(names[i]).size()
+                << " actions)\n";
+        return kExitOk;
+    }
+    if (verbName == "show") {
+        const std::vector<std::string> names = library.ReadNames();
+        const std::optional<int> index = FindMacroName(names, operands[1]);
+        if (!index) {
+            err << "quilletctl: there is no macro named \"" << operands[1] << "\"\n";
+            return kExitRefused;
+        }
+        const std::string& name = names[static_cast<size_t>(*index)];
+        const std::vector<MacroAction> actions = library.ReadMacro(name);
+        out << name << " (index " << *index << ", " << actions.size() << " actions)\n";
+        for (size_t i = 0; i < actions.size(); ++i)
+            out << "  " << i << ": " << Describe(actions[i]) << "   ["
+                << FormatMacroAction(actions[i]) << "]\n";
+        return kExitOk;
+    }
+    if (verbName == "add") return Report(AddMacro(library, operands[1]), out, err);
+    if (verbName == "rename")
+        return Report(RenameMacro(library, operands[1], operands[2]), out, err);
+    if (verbName == "import")
+        return Report(ImportMacro(library, PathFromUtf8(operands[1])), out, err);
+    if (verbName == "export")
+        return Report(
+            ExportMacro(library, operands[1], PathFromUtf8(operands[2]), ExportMode::KeepExisting),
+            out, err);
+
+    // delete: the profiles' key layers play macros by index and follow the deletion.
+    const std::vector<std::string> names = library.ReadNames();
+    const std::optional<int> index = FindMacroName(names, operands[1]);
+    if (!index) {
+        err << "quilletctl: there is no macro named \"" << operands[1] << "\"\n";
+        return kExitRefused;
+    }
+    const std::vector<std::string> playing = ProfilesPlayingMacro(store, *kind, *index);
+    if (!playing.empty() && !options.yes) {
+        err << "quilletctl: the macro \"" << names[static_cast<size_t>(*index)]
+            << "\" is assigned to buttons in the profiles";
+        for (const std::string& p : playing)
+            err << " " << p;
+        err << "; give --yes to delete it (those buttons get their default function back)\n";
+        return kExitRefused;
+    }
+    const MacroOutcome deleted = DeleteMacro(library, names[static_cast<size_t>(*index)]);
+    if (!deleted.Ok()) return Report(deleted, out, err);
+    const KeyLayerImage factory =
+        *kind == DeviceKind::Mouse ? DefaultMouseKeyLayer() : DefaultKeyboardKeyLayer();
+    KeyRepairCount repaired;
+    const bool saved = RepairProfilesAfterDelete(store, *kind, *index, factory, &repaired);
+    out << deleted.detail << "\n";
+    if (repaired.restored + repaired.renumbered > 0)
+        out << "profiles: " << repaired.restored << " buttons restored, " << repaired.renumbered
+            << " renumbered\n";
+    if (!saved) {
+        err << "quilletctl: a profile could not be repaired; see the log\n";
+        return kExitFiles;
+    }
+    return kExitOk;
+}
+
+}  // namespace vq::cli

@@ -1,0 +1,23 @@
+#pragma once
+// quilletctl's commands on a kind's macro library: `macro list|show|add|delete|rename|import|
+// export`, the same operations as the macro editor's, with the same refusals.
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "cli/profile_commands.h"
+
+namespace vq::cli {
+
+struct MacroOptions {
+    std::string kind = "ms";  // --kind: ms or kb
+    bool yes = false;         // --yes: delete a macro that buttons play
+};
+
+// Exit codes: 0 done, 2 usage, 5 refused (a bad or taken name, the macro limit, no such macro,
+// not a macro file, an existing export target, a macro in use without --yes), 6 a file problem.
+int MacroCommand(const FileOptions& files, const MacroOptions& options,
+                 const std::vector<std::string>& operands, std::ostream& out, std::ostream& err);
+
+}  // namespace vq::cli
