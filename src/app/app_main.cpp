@@ -18,7 +18,9 @@
 #include "app/main_window.h"
 #include "app/skin_check.h"
 #include "core/device/hid_device.h"
+#include "core/util/atomic_file.h"
 #include "core/util/log.h"
+#include "platform/folders.h"
 #include "platform/single_instance.h"
 #include "platform/termination.h"
 
@@ -164,6 +166,9 @@ int RunQuillet(int argc, char** argv) {
         SetHidTraceSink([](TraceDirection dir, uint16_t page, std::span<const uint8_t> report) {
             WriteError(FormatTraceLine(dir, page, report));
         });
+
+    // Every file the program writes reaches the disk before it replaces the old one.
+    InstallFileSync(platform::CreateSystemFileSync());
 
     CMainWnd::Options windowOptions;
     windowOptions.skinFolder = SkinFolder(options);

@@ -30,8 +30,6 @@
 #include "app/msg_wnd.h"
 #include "app/pages/device_pages.h"
 #include "app/power_monitor.h"
-#include "core/keyboard/keyboard_device.h"
-#include "core/mouse/mouse_device.h"
 #include "core/util/ini_file.h"
 #include "core/util/log.h"
 #include "platform/language_hint.h"
@@ -45,9 +43,8 @@ std::atomic<CMainWnd*> g_mainWindow{nullptr};
 constexpr int kWindowWidth = 800;
 constexpr int kWindowHeight = 572;
 constexpr QRgb kPaletteStartColour = 0xFF0199CB;
-constexpr int kFirstPaintWaitMs = 300;
-constexpr std::array<DeviceKind, 3> kFlushOrder = {DeviceKind::Keyboard, DeviceKind::Mouse,
-                                                   DeviceKind::Mousepad};
+constexpr std::array<DeviceKind, 3> kFillOrder = {DeviceKind::Keyboard, DeviceKind::Mouse,
+                                                  DeviceKind::Mousepad};
 
 struct TimerSetup {
     int ms;
@@ -58,30 +55,12 @@ TimerSetup SetupOf(WindowTimer timer) {
     switch (timer) {
         case WindowTimer::ProgressHide:
             return {1000, true};
-        case WindowTimer::Flush:
-            return {100, false};
         case WindowTimer::Animation:
             return {10, false};
         case WindowTimer::Repaint:
             return {10, true};
-        case WindowTimer::MouseFullRead:
-            return {500, true};
-        case WindowTimer::MouseLiveRead:
-            return {10, true};
-        case WindowTimer::Refresh:
-            return {100, false};
-        case WindowTimer::KeyboardFullRead:
-            return {500, true};
-        case WindowTimer::MousepadFullRead:
-            return {500, true};
-        case WindowTimer::MouseLightStep:
-            return {10, true};
     }
     return {100, true};
-}
-
-size_t Index(DeviceKind kind) {
-    return static_cast<size_t>(kind);
 }
 
 void LogLine(LogLevel level, const QString& text) {
@@ -90,122 +69,33 @@ void LogLine(LogLevel level, const QString& text) {
 
 }  // namespace
 
-// What the worker loops and the models tell the window. Calls from worker threads are posted to
-// the window's thread; none of them waits for the window.
-class DeviceHooks : public PresenceObserver, public ListenerObserver, public MouseModelObserver {
-  public:
-    explicit DeviceHooks(CMainWnd& window) : w_(window) {}
-
-    // ---- mouse presence (worker thread, the session's lock held)
-    void OnArrived() override {
-        QMetaObject::invokeMethod(
-            &w_, [this] { w_.MouseArrived(); }, Qt::QueuedConnection);
-    }
-    void OnRemoved() override {
-        QMetaObject::invokeMethod(
-            &w_, [this] { w_.MouseLeft(); }, Qt::QueuedConnection);
-        w_.Post(WindowMessage::DeviceRemoved);
-    }
-    void OnFirstPassShow() override { w_.PostShowRequest(); }
-
-    // ---- listeners (worker threads)
-    void OnDeviceEvent(DeviceEvent event) override {
-        switch (event) {
-            case DeviceEvent::MouseLiveRead:
-                w_.StartTimer(WindowTimer::MouseLiveRead);
-                break;
-            case DeviceEvent::MouseFullRead:
-                w_.Post(WindowMessage::MouseReadAll);
-                break;
-            case DeviceEvent::MouseEventFlag:
-                w_.mouseEvent_.store(true);
-                break;
-            case DeviceEvent::KeyboardLiveRead:
-                w_.Post(WindowMessage::KeyReadLive);
-                break;
-            case DeviceEvent::KeyboardFullRead:
-                w_.Post(WindowMessage::KeyReadAll);
-                break;
-        }
-    }
-
-    // ---- the mouse model
-    void SaveSelectedLightProfile() override {
-        w_.store_.SaveSelectedProfile(DeviceKind::Mouse, ProfileFamily::Light, w_.mouse_);
-    }
-    void SaveSelectedDeviceProfile() override {
-        w_.store_.SaveSelectedProfile(DeviceKind::Mouse, ProfileFamily::Device, w_.mouse_);
-    }
-
-  private:
-    CMainWnd& w_;
-};
-
-// What the keyboard and mousepad read-backs ask of the window (on the window's thread).
-class ReadBackHooks : public ReadBackObserver {
-  public:
-    ReadBackHooks(CMainWnd& window, DeviceKind kind, ProfilePayloadModel& model)
-        : w_(window), kind_(kind), model_(model) {}
-    void SaveSelectedKeyProfile() override { Save(ProfileFamily::Key); }
-    void SaveSelectedDeviceProfile() override { Save(ProfileFamily::Device); }
-    void SaveSelectedLightProfile() override { Save(ProfileFamily::Light); }
-    void KeyTableTooLarge() override {
-        QMetaObject::invokeMethod(
-            &w_, [this] { ShowMessage(&w_, {}, "message_text_11", true); }, Qt::QueuedConnection);
-    }
-
-  private:
-    void Save(ProfileFamily family) {
-        if (HasFamily(kind_, family)) w_.store_.SaveSelectedProfile(kind_, family, model_);
-    }
-    CMainWnd& w_;
-    DeviceKind kind_;
-    ProfilePayloadModel& model_;
-};
-
 CMainWnd::CMainWnd(Options options)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
       options_(std::move(options)),
       ui_(std::make_unique<SkinUi>(options_.skinFolder)),
-      settings_(options_.dataFolder / "main.ini"),
-      store_(options_.dataFolder, options_.programFolder) {
+      settings_(options_.dataFolder / "main.ini") {
     setObjectName("MainWnd");
     setWindowTitle("Varnhold Quillet");
     if (!options_.readLanguageHint) options_.readLanguageHint = platform::ReadLanguageHint;
     if (!options_.writeLanguageHint) options_.writeLanguageHint = platform::WriteLanguageHint;
-    // Built in the order keyboard, mouse, mousepad (the DeviceKind order).
-    for (auto& session : sessions_)
-        session = std::make_unique<DeviceSession>(options_.backend, options_.timing);
-    hooks_ = std::make_unique<DeviceHooks>(*this);
-    keyboardHooks_ = std::make_unique<ReadBackHooks>(*this, DeviceKind::Keyboard, keyboard_);
-    mousepadHooks_ = std::make_unique<ReadBackHooks>(*this, DeviceKind::Mousepad, mousepad_);
-    mouse_.SetObserver(hooks_.get());
+    DeviceHub::Options devices;
+    devices.dataFolder = options_.dataFolder;
+    devices.programFolder = options_.programFolder;
+    devices.backend = options_.backend;
+    devices.timing = options_.timing;
+    devices.presence = options_.presence;
+    devices.listener = options_.listener;
+    devices.controller = options_.controller;
+    devices.shutdownLimit = options_.shutdownLimit;
+    hub_ = std::make_unique<DeviceHub>(devices, this);
+    connect(hub_.get(), &DeviceHub::Event, this, &CMainWnd::OnControllerEvent);
     power_monitor_ = new PowerMonitor(this);
     connect(power_monitor_, &PowerMonitor::Suspending, this, [this] { SetPowerFlag(0); });
     connect(power_monitor_, &PowerMonitor::Resumed, this, [this] { SetPowerFlag(1); });
-
-    // The threads that have nothing to watch in this system end at once.
-    auto endsAtOnce = [](WorkerSet::Context&) {};
-    SetWorker(kKeyboardPresence, "keyboard presence", endsAtOnce);
-    SetWorker(kMousepadPresence, "mousepad presence", endsAtOnce);
-    SetWorker(kKeyboardLightWatcher, "keyboard light process watcher", endsAtOnce);
-    SetWorker(kKeyboardKeyWatcher, "keyboard key process watcher", endsAtOnce);
-    SetWorker(kMousePresence, "mouse presence", [this](WorkerSet::Context& context) {
-        RunPresenceLoop(Session(DeviceKind::Mouse), *hooks_, context.token, options_.presence);
-    });
-    SetWorker(kMouseListener, "mouse listener", [this](WorkerSet::Context& context) {
-        RunListenerLoop(options_.backend, DeviceKind::Mouse, Session(DeviceKind::Mouse), *hooks_,
-                        context.token, options_.listener);
-    });
-    SetWorker(kKeyboardListener, "keyboard listener", [this](WorkerSet::Context& context) {
-        RunListenerLoop(options_.backend, DeviceKind::Keyboard, Session(DeviceKind::Mouse), *hooks_,
-                        context.token, options_.listener);
-    });
 }
 
 CMainWnd::~CMainWnd() {
     Shutdown();
-    mouse_.SetObserver(nullptr);
     SkinObserver::Instance().RemoveReceiver(this);
     CMainWnd* self = this;
     g_mainWindow.compare_exchange_strong(self, nullptr);
@@ -258,7 +148,7 @@ void CMainWnd::InitWindow() {
     CreateTray();
     router_.Attach(root_);
     ConnectWindowControls();
-    pages_ = std::make_unique<DevicePages>(*this);
+    pages_ = std::make_unique<DevicePages>(*this, *hub_);
     if (QWidget* caption = Control("caption_bar")) caption->installEventFilter(this);
     root_->installEventFilter(this);
 }
@@ -394,29 +284,16 @@ void CMainWnd::WindowInit() {
         SetRootBackground(false, 0, QString::fromStdString(settings_.Image()));
     // 3. The profile lists: keyboard, mouse, mousepad.
     FillProfileLists();
-    // 4. The devices' identities.
-    Session(DeviceKind::Mouse).SetIdentity(DeviceKind::Mouse);
-    Session(DeviceKind::Mousepad).SetIdentity(DeviceKind::Mousepad);
-    Session(DeviceKind::Keyboard).SetIdentity(DeviceKind::Keyboard);
+    // 4. The devices' identities are their controllers'.
     // 5. The installer's language hint.
     ApplyLanguageHint();
     // 6. Hidden until the mouse is found or the user asks for the window.
     hide();
-    // 7, 8. The worker threads.
-    StartWorkers();
-    // 9. Timers. The animation and refresh timers run while the window is shown; the flush
-    // timer is armed when a record becomes dirty.
-    StartTimer(WindowTimer::KeyboardFullRead);
-    StartTimer(WindowTimer::MousepadFullRead);
+    // 7-9. The worker threads and the start-up reads of the keyboard and the mousepad.
+    hub_->Start();
     // 10. The language of the settings.
     ApplyLanguageSetting();
     QTimer::singleShot(0, this, [this] { power_monitor_->Start(); });
-}
-
-void CMainWnd::StartWorkers() {
-    for (auto& [slot, worker] : workerBodies_)
-        if (!workers_.Start(slot, worker.first, worker.second))
-            Logf(LogLevel::Error, "worker thread %d (%s) not started", slot, worker.first.c_str());
 }
 
 void CMainWnd::ApplyLanguageHint() {
@@ -457,26 +334,6 @@ std::optional<QString> CMainWnd::GetItemText(const QString& id) const {
 
 // ---- plugging in ------------------------------------------------------------------------------
 
-void CMainWnd::SetWorker(int slot, std::string name, WorkerBody body) {
-    workerBodies_[slot] = {std::move(name), std::move(body)};
-}
-
-void CMainWnd::OnMessage(WindowMessage message, std::function<void()> handler) {
-    messageHandlers_[static_cast<unsigned>(message)] = std::move(handler);
-}
-
-void CMainWnd::OnTimer(WindowTimer timer, std::function<void()> handler) {
-    timerHandlers_[static_cast<int>(timer)] = std::move(handler);
-}
-
-void CMainWnd::SetProfileFill(DeviceKind kind, std::function<void()> fill) {
-    profileFills_[Index(kind)] = std::move(fill);
-}
-
-void CMainWnd::OnPageUpdate(DeviceKind kind, std::function<void()> update) {
-    pageUpdates_[Index(kind)].push_back(std::move(update));
-}
-
 void CMainWnd::OnDeactivate(std::function<void()> handler) {
     deactivateHandlers_.push_back(std::move(handler));
 }
@@ -485,8 +342,17 @@ void CMainWnd::SetAboutOpener(std::function<void(CMainWnd&)> opener) {
     aboutOpener_ = std::move(opener);
 }
 
-void CMainWnd::OnRefresh(std::function<void()> handler) {
-    refreshHandlers_.push_back(std::move(handler));
+void CMainWnd::SetAnimating(bool on) {
+    animating_ = std::max(0, animating_ + (on ? 1 : -1));
+    UpdateAnimation();
+}
+
+void CMainWnd::UpdateAnimation() {
+    // The counters run only while something animates on a window that is shown.
+    QTimer& timer = Timer(WindowTimer::Animation);
+    const bool run = animating_ > 0 && isVisible() && !shutDown_;
+    if (run && !timer.isActive()) timer.start();
+    if (!run && timer.isActive()) timer.stop();
 }
 
 // ---- messages and timers ----------------------------------------------------------------------
@@ -494,32 +360,6 @@ void CMainWnd::OnRefresh(std::function<void()> handler) {
 void CMainWnd::Post(WindowMessage message) {
     QMetaObject::invokeMethod(
         this, [this, message] { HandleMessage(message); }, Qt::QueuedConnection);
-}
-
-bool CMainWnd::Send(WindowMessage message, std::stop_token stop) {
-    if (QThread::currentThread() == thread()) {
-        HandleMessage(message);
-        return true;
-    }
-    struct Wait {
-        std::mutex mutex;
-        std::condition_variable_any done;
-        bool handled = false;
-    };
-    auto wait = std::make_shared<Wait>();
-    QMetaObject::invokeMethod(
-        this,
-        [this, message, wait] {
-            HandleMessage(message);
-            {
-                std::lock_guard lock(wait->mutex);
-                wait->handled = true;
-            }
-            wait->done.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock lock(wait->mutex);
-    return wait->done.wait(lock, stop, [&] { return wait->handled; });
 }
 
 void CMainWnd::StartTimer(WindowTimer timer) {
@@ -572,24 +412,53 @@ void CMainWnd::HandleMessage(WindowMessage message) {
             ShowMessageTimed(true, this, {}, "message_text_20", true);
             hide();
             return;
+    }
+}
+
+// What the controllers tell the window: arrivals and removals, the models to show again, the
+// progress of long transfers and the failures a user must hear of.
+void CMainWnd::OnControllerEvent(const ControllerEvent& event) {
+    if (shutDown_) return;
+    switch (event.type) {
+        case ControllerEventType::Arrived:
+            if (event.kind == DeviceKind::Mouse) MouseArrived();
+            break;
+        case ControllerEventType::Removed:
+            if (event.kind == DeviceKind::Mouse) {
+                MouseLeft();
+                HandleMessage(WindowMessage::DeviceRemoved);
+            }
+            break;
+        case ControllerEventType::FirstPassShow:
+            PostShowRequest();
+            break;
+        case ControllerEventType::StillPresent:
+            // The same-mode button is for more than one device kind at a time.
+            if (!hub_->Keyboard().IsConnected() && !hub_->Mousepad().IsConnected())
+                if (QWidget* same = BuiltControl("ms_deng_same_mode"); same && same->isVisible())
+                    same->hide();
+            break;
+        case ControllerEventType::Progress:
+            HandleMessage(event.value >= 0 ? WindowMessage::ProgressShow
+                                           : WindowMessage::ProgressDone);
+            break;
+        case ControllerEventType::Failed:
+            if (!event.textId.empty())
+                ShowMessage(this, {}, QString::fromStdString(event.textId), true);
+            else
+                Logf(LogLevel::Warning, "%s: %s failed (result %d)", DeviceKindPrefix(event.kind),
+                     event.what.c_str(), event.result);
+            break;
         default:
             break;
     }
-    const auto it = messageHandlers_.find(static_cast<unsigned>(message));
-    if (it != messageHandlers_.end() && it->second)
-        it->second();
-    else
-        ReadBack(message);
+    if (pages_) pages_->OnEvent(event);
 }
 
 void CMainWnd::HandleTimer(WindowTimer timer) {
     switch (timer) {
         case WindowTimer::ProgressHide:
             if (QWidget* progress = Control("setting_progress")) progress->hide();
-            return;
-        case WindowTimer::Flush:
-            FlushDirtyRecords();
-            if (!isVisible()) Timer(WindowTimer::Flush).stop();
             return;
         case WindowTimer::Animation:
             counters_.Advance();
@@ -598,138 +467,7 @@ void CMainWnd::HandleTimer(WindowTimer timer) {
             update();
             Log(LogLevel::Debug, "1234567890");
             return;
-        case WindowTimer::Refresh:
-            for (const auto& handler : refreshHandlers_)
-                handler();
-            return;
-        default:
-            break;
     }
-    const auto it = timerHandlers_.find(static_cast<int>(timer));
-    if (it != timerHandlers_.end() && it->second)
-        it->second();
-    else
-        ReadBack(timer);
-}
-
-// The read-backs of the timers and messages, each followed by the device's page update.
-void CMainWnd::ReadBack(WindowTimer timer) {
-    switch (timer) {
-        case WindowTimer::MouseFullRead:
-            ReadMouse(Session(DeviceKind::Mouse), mouse_);
-            UpdatePage(DeviceKind::Mouse);
-            return;
-        case WindowTimer::MouseLiveRead:
-            ReloadMouseRecord(Session(DeviceKind::Mouse), mouse_);
-            UpdatePage(DeviceKind::Mouse);
-            return;
-        // A device that is not connected answers nothing: its model and page stay as they are
-        // (at start, those of the selected profiles).
-        case WindowTimer::KeyboardFullRead:
-            if (Session(DeviceKind::Keyboard).IsConnected())
-                ReadKeyboard(Session(DeviceKind::Keyboard), keyboard_, *keyboardHooks_);
-            UpdatePage(DeviceKind::Keyboard);
-            return;
-        case WindowTimer::MousepadFullRead:
-            if (Session(DeviceKind::Mousepad).IsConnected())
-                ReadMousepad(Session(DeviceKind::Mousepad), mousepad_, *mousepadHooks_);
-            UpdatePage(DeviceKind::Mousepad);
-            return;
-        default:
-            Logf(LogLevel::Debug, "window timer %d has no handler yet", static_cast<int>(timer));
-    }
-}
-
-void CMainWnd::ReadBack(WindowMessage message) {
-    switch (message) {
-        case WindowMessage::MouseReadAll:
-            ReadMouse(Session(DeviceKind::Mouse), mouse_);
-            UpdatePage(DeviceKind::Mouse);
-            return;
-        case WindowMessage::PadReadAll:
-            ReadMousepad(Session(DeviceKind::Mousepad), mousepad_, *mousepadHooks_);
-            UpdatePage(DeviceKind::Mousepad);
-            return;
-        case WindowMessage::KeyReadAll:
-            ReadKeyboard(Session(DeviceKind::Keyboard), keyboard_, *keyboardHooks_);
-            UpdatePage(DeviceKind::Keyboard);
-            return;
-        case WindowMessage::KeyReadLive:
-            ReloadKeyboardRecord(Session(DeviceKind::Keyboard), keyboard_, *keyboardHooks_);
-            UpdatePage(DeviceKind::Keyboard);
-            return;
-        default:
-            Logf(LogLevel::Debug, "window message %04x has no handler yet",
-                 static_cast<unsigned>(message));
-    }
-}
-
-void CMainWnd::UpdatePage(DeviceKind kind) {
-    for (const auto& update : pageUpdates_[Index(kind)])
-        update();
-}
-
-void CMainWnd::MarkDirty(DeviceKind kind) {
-    switch (kind) {
-        case DeviceKind::Keyboard:
-            keyboard_.SetDirty();
-            break;
-        case DeviceKind::Mouse:
-            mouse_.SetDirty();
-            break;
-        case DeviceKind::Mousepad:
-            mousepad_.SetDirty();
-            break;
-    }
-    // The flush runs every 100 ms while the window is shown; a change made while it is hidden
-    // arms it once.
-    auto arm = [this] {
-        if (!IsTimerActive(WindowTimer::Flush)) Timer(WindowTimer::Flush).start();
-    };
-    if (QThread::currentThread() == thread())
-        arm();
-    else
-        QMetaObject::invokeMethod(this, arm, Qt::QueuedConnection);
-}
-
-bool CMainWnd::IsDirty(DeviceKind kind) const {
-    switch (kind) {
-        case DeviceKind::Keyboard:
-            return keyboard_.IsDirty();
-        case DeviceKind::Mouse:
-            return mouse_.IsDirty();
-        case DeviceKind::Mousepad:
-            return mousepad_.IsDirty();
-    }
-    return false;
-}
-
-void CMainWnd::FlushDirtyRecords() {
-    // Keyboard, mouse, mousepad: each dirty live record goes out as one WriteParams of 56 bytes
-    // at address 0 (sent only while the device is connected); the mark is cleared either way.
-    auto sendLight = [this](DeviceKind kind, const LightRecord& record) {
-        std::array<uint8_t, LightRecord::kWireSize> wire{};
-        std::copy(record.bytes.begin(), record.bytes.end(), wire.begin());
-        return Session(kind).WriteParams(wire, 0);
-    };
-    std::array<std::optional<int>, 3> results;
-    if (keyboard_.TakeDirty())
-        results[Index(DeviceKind::Keyboard)] = sendLight(DeviceKind::Keyboard, keyboard_.Record());
-    results[Index(DeviceKind::Mouse)] = FlushMouseRecord(Session(DeviceKind::Mouse), mouse_);
-    if (mousepad_.TakeDirty())
-        results[Index(DeviceKind::Mousepad)] = sendLight(DeviceKind::Mousepad, mousepad_.Record());
-    for (DeviceKind kind : kFlushOrder) {
-        const auto& result = results[Index(kind)];
-        if (result && *result != kResultSuccess && Session(kind).IsConnected())
-            Logf(LogLevel::Warning, "%s live record not sent (result %d)", DeviceKindPrefix(kind),
-                 *result);
-    }
-}
-
-bool CMainWnd::AnyConnected() const {
-    for (const auto& session : sessions_)
-        if (session->IsConnected()) return true;
-    return false;
 }
 
 // ---- showing and hiding -----------------------------------------------------------------------
@@ -773,24 +511,8 @@ void CMainWnd::OnTrayLeftClick() {
 }
 
 void CMainWnd::MouseArrived() {
-    if (shutDown_) return;
-    // The stored device profile of the mouse is selected as though the user had chosen it:
-    // this loads it and sends it. At start it waits until the window is on the screen, so that
-    // the window does not wait for the mouse.
-    RunAfterFirstPaint([this] {
-        if (shutDown_ || !Session(DeviceKind::Mouse).IsConnected()) return;
-        const int select = store_.StoredSelection(DeviceKind::Mouse, ProfileFamily::Device);
-        // The list belongs to the mouse's panel: only its pages are built to find it.
-        auto* combo = qobject_cast<QComboBox*>(
-            ui_->FindControl(BuiltControl("ms_tab_panel"), "ms_device_profile_combo"));
-        if (combo && select >= 0 && select < combo->count()) {
-            combo->setCurrentIndex(select);
-            router_.Fire("itemselect", combo, select);
-        } else if (!combo) {
-            Log(LogLevel::Warning, "skin: the mouse panel has no ms_device_profile_combo");
-        }
-    });
-    StartTimer(WindowTimer::MouseFullRead);
+    // The controller selects and sends the stored device profile and reads the mouse; the
+    // window shows the mouse's tab.
     if (auto* tab = Control<QAbstractButton>("ms_tab")) {
         tab->show();
         tab->setChecked(true);
@@ -800,24 +522,6 @@ void CMainWnd::MouseArrived() {
     ShowConnectionState();
 }
 
-void CMainWnd::RunAfterFirstPaint(std::function<void()> task) {
-    if (everShown_) {
-        task();
-        return;
-    }
-    afterFirstPaint_.push_back(std::move(task));
-    // A window that is not shown now (the mouse came later, the window stays hidden) does not
-    // keep the task waiting.
-    QTimer::singleShot(kFirstPaintWaitMs, this, [this] { RunWaitingForFirstPaint(); });
-}
-
-void CMainWnd::RunWaitingForFirstPaint() {
-    std::vector<std::function<void()>> waiting;
-    waiting.swap(afterFirstPaint_);
-    for (auto& task : waiting)
-        task();
-}
-
 void CMainWnd::MouseLeft() {
     if (QWidget* tab = Control("ms_tab")) tab->hide();
     ShowConnectionState();
@@ -825,16 +529,13 @@ void CMainWnd::MouseLeft() {
 
 void CMainWnd::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    Timer(WindowTimer::Animation).start();
-    Timer(WindowTimer::Refresh).start();
-    Timer(WindowTimer::Flush).start();
+    UpdateAnimation();
 }
 
 void CMainWnd::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    // A hidden window animates nothing; the flush sends what is left and then rests.
-    Timer(WindowTimer::Animation).stop();
-    Timer(WindowTimer::Refresh).stop();
+    // A hidden window animates nothing.
+    UpdateAnimation();
 }
 
 void CMainWnd::changeEvent(QEvent* event) {
@@ -858,10 +559,7 @@ bool CMainWnd::eventFilter(QObject* watched, QEvent* event) {
     // The first paint of the window: it is on the screen. Work that waited for it runs next.
     if (watched == root_ && event->type() == QEvent::Paint && !everShown_) {
         everShown_ = true;
-        QTimer::singleShot(0, this, [this] {
-            emit FirstShown();
-            RunWaitingForFirstPaint();
-        });
+        QTimer::singleShot(0, this, [this] { emit FirstShown(); });
     }
     // The caption bar moves the window.
     if (watched == Control("caption_bar")) {
@@ -894,12 +592,8 @@ bool CMainWnd::eventFilter(QObject* watched, QEvent* event) {
 // ---- profile lists ----------------------------------------------------------------------------
 
 void CMainWnd::FillProfileLists() {
-    for (DeviceKind kind : kFlushOrder) {
-        if (profileFills_[Index(kind)]) {
-            profileFills_[Index(kind)]();
-            continue;
-        }
-        for (const FamilyFill& fill : store_.InitProfileKind(kind)) {
+    for (DeviceKind kind : kFillOrder) {
+        for (const FamilyFill& fill : hub_->Store().InitProfileKind(kind)) {
             shownFills_.push_back(fill);
             ShowProfileFamily(fill);
             switch (fill.result) {
@@ -912,7 +606,7 @@ void CMainWnd::FillProfileLists() {
                 case FamilyFillResult::WriteFailed:
                     Logf(LogLevel::Error, "the first %s %s profile could not be written in %s",
                          DeviceKindPrefix(kind), FamilyName(fill.family),
-                         store_.DataFolder().string().c_str());
+                         hub_->Store().DataFolder().string().c_str());
                     break;
                 default:
                     break;
@@ -1045,16 +739,8 @@ WorkerSet::StopOutcome CMainWnd::Shutdown() {
     if (skinFrame_) skinFrame_->close();
     for (auto& [id, timer] : timers_)
         timer->stop();
-    // A change made in the last moments still reaches the device.
-    FlushDirtyRecords();
-    stopOutcome_ = workers_.StopAll(options_.shutdownLimit);
-    if (stopOutcome_ == WorkerSet::StopOutcome::AllEnded) {
-        Log(LogLevel::Debug, "所有对象处于激发状态");
-    } else {
-        Log(LogLevel::Debug, "所有对象处于非激发状态，超时");
-        for (const std::string& name : workers_.StillRunning())
-            Logf(LogLevel::Error, "the %s thread did not end in time", name.c_str());
-    }
+    // The worker threads end; what the controllers have pending reaches the device and the disk.
+    stopOutcome_ = hub_->Shutdown();
     if (tray_) tray_->hide();
     return stopOutcome_;
 }

@@ -1,12 +1,10 @@
 #pragma once
-// CMainWnd: the program's only main window and the owner of everything long-lived — the three
-// device sessions, the worker threads and their stop events, the tray icon, the live-record dirty
-// flags, the skin and the notification router through which the device pages receive the user's
-// actions.
+// CMainWnd: the program's only main window, a shell around the device pages — the skin, the tray
+// icon, the language, the background, showing and hiding, messages. The devices belong to the
+// device hub (controllers and worker threads); the window hears from them through the hub's
+// events, always on its own thread, and never waits on a device.
 //
-// Worker threads never touch a widget: they reach the window through Post (a queued call),
-// Send (a queued call they wait for, unless they are told to stop) and StartTimer, all safe to
-// call from any thread.
+// Other threads reach the window only through Post and StartTimer, both queued calls.
 
 #include <QPointer>
 #include <QTimer>
@@ -24,17 +22,11 @@
 #include <vector>
 
 #include "app/app_settings.h"
+#include "app/device_hub.h"
 #include "app/notify_router.h"
 #include "app/skin_frame.h"
 #include "app/skin_ui.h"
-#include "core/device/device_session.h"
-#include "core/device/presence.h"
-#include "core/keyboard/keyboard_model.h"
-#include "core/keyboard/mousepad_model.h"
-#include "core/mouse/mouse_model.h"
-#include "core/profile/profile_store.h"
 #include "core/util/animation_counters.h"
-#include "core/util/worker_set.h"
 
 class QMenu;
 class QSystemTrayIcon;
@@ -43,48 +35,20 @@ namespace vq::app {
 
 class PowerMonitor;
 struct DevicePages;
-class DeviceHooks;
-class ReadBackHooks;
 
-// Window messages that worker threads and operations send to the window.
+// Window messages of the operations.
 enum class WindowMessage : unsigned {
-    MouseReadAll = 0x0901,   // mouse full read-back, then the mouse page
-    PadReadAll = 0x0A01,     // mousepad full read-back, then the mousepad page
-    KeyReadAll = 0x0B01,     // keyboard full read-back, then the keyboard page
-    KeyReadLive = 0x0B02,    // keyboard live read-back, then the keyboard page
     ProgressShow = 0x0C00,   // show "setting_progress"
     ProgressDone = 0x0C01,   // hide it one second later
     DeviceRemoved = 0x0C05,  // the mouse left: notice and hide
 };
 
-// The window's timers.
+// The window's timers. (The device timers of the record flush and the read-backs belong to the
+// controllers.)
 enum class WindowTimer : int {
-    ProgressHide = 1,       // 1000 ms one-shot: hide "setting_progress"
-    Flush = 2,              // 100 ms: send the dirty live records
-    Animation = 3,          // 10 ms: the animation counters
-    Repaint = 7,            // 10 ms one-shot after the tray shows the window
-    MouseFullRead = 8,      // 500 ms one-shot after the mouse arrived
-    MouseLiveRead = 9,      // 10 ms one-shot on the mouse's change notification
-    Refresh = 10,           // 100 ms while shown: the pages' periodic refresh
-    KeyboardFullRead = 11,  // 500 ms one-shot at start
-    MousepadFullRead = 12,  // 500 ms one-shot at start
-    MouseLightStep = 13,    // 10 ms one-shot from the mouse light thread
-};
-
-// Worker thread slots (each with the stop event of the same number; 12-14 have no thread).
-enum WorkerSlot : int {
-    kKeyboardPresence = 0,
-    kMousePresence = 1,
-    kMousepadPresence = 2,
-    kMouseListener = 3,
-    kKeyboardListener = 4,
-    kKeyboardLight = 5,
-    kMouseLight = 6,
-    kMousepadLight = 7,
-    kLightSync = 8,
-    kKeyboardLightWatcher = 9,
-    kKeyboardKeyWatcher = 10,
-    kMouseWatcher = 11,
+    ProgressHide = 1,  // 1000 ms one-shot: hide "setting_progress"
+    Animation = 3,     // 10 ms while a light preview runs: the animation counters
+    Repaint = 7,       // 10 ms one-shot after the tray shows the window
 };
 
 class CMainWnd : public QWidget, public SkinReceiver {
@@ -102,6 +66,7 @@ class CMainWnd : public QWidget, public SkinReceiver {
         std::function<bool(const std::string&)> writeLanguageHint;
         PresenceTiming presence{};
         ListenerTiming listener{};
+        ControllerTiming controller{};
         // The shutdown's limit for the worker threads.
         std::chrono::milliseconds shutdownLimit{10000};
     };
@@ -130,52 +95,32 @@ class CMainWnd : public QWidget, public SkinReceiver {
     SkinUi& Ui() { return *ui_; }
     AppSettings& Settings() { return settings_; }
     // A worker for a slot, started by WindowInit (replaces the built-in one, if any).
-    void SetWorker(int slot, std::string name, WorkerBody body);
-    // The handler of a window message or timer that belongs to a device page or model.
-    void OnMessage(WindowMessage message, std::function<void()> handler);
-    void OnTimer(WindowTimer timer, std::function<void()> handler);
-    // Replaces the start-up fill of a device kind's profile lists (by default the profile store
-    // lists each family into its list control, or creates its first profile on the first run).
-    void SetProfileFill(DeviceKind kind, std::function<void()> fill);
-    // Shows a device's model on its page, after a read-back from the device.
-    void OnPageUpdate(DeviceKind kind, std::function<void()> update);
-    // Runs a device's page updates (after a read-back or a profile load).
-    void UpdatePage(DeviceKind kind);
+    void SetWorker(int slot, std::string name, WorkerBody body) {
+        hub_->SetWorker(slot, std::move(name), std::move(body));
+    }
     DevicePages* Pages() const { return pages_.get(); }
     // Runs when the window loses activation (the low-level hooks come off).
     void OnDeactivate(std::function<void()> handler);
     // Opens the About window.
     void SetAboutOpener(std::function<void(CMainWnd&)> opener);
-    // Called every 100 ms while the window is shown.
-    void OnRefresh(std::function<void()> handler);
+    // A light preview starts (true) or stops (false) animating: the animation counters run
+    // while at least one does and the window is shown.
+    void SetAnimating(bool on);
 
     // ---- from any thread
     void Post(WindowMessage message);
-    // Runs the message's handling on the window's thread and waits for it; gives up waiting
-    // (returning false) when `stop` is requested first, so that a stopping worker never waits for
-    // a window that is waiting for it.
-    bool Send(WindowMessage message, std::stop_token stop);
     void StartTimer(WindowTimer timer);
     // The show request of a second copy or of the mouse presence's first pass.
     void PostShowRequest(unsigned messageId = 0);
-    void MarkDirty(DeviceKind kind);
 
     // ---- state
-    DeviceSession& Session(DeviceKind kind) { return *sessions_[static_cast<size_t>(kind)]; }
-    bool AnyConnected() const;
+    DeviceHub& Hub() { return *hub_; }
+    bool AnyConnected() const { return hub_->AnyConnected(); }
     std::filesystem::path DataFolder() const { return options_.dataFolder; }
-    WorkerSet& Workers() { return workers_; }
+    WorkerSet& Workers() { return hub_->Workers(); }
     AnimationCounters& Counters() { return counters_; }
     int PowerFlag() const { return power_.load(); }
     void SetPowerFlag(int on) { power_.store(on); }
-    bool IsDirty(DeviceKind kind) const;
-    MouseModel& Mouse() { return mouse_; }
-    KeyboardModel& Keyboard() { return keyboard_; }
-    MousepadModel& Mousepad() { return mousepad_; }
-    ProfileStore& Store() { return store_; }
-    // Reads and clears the flag that the mouse's 0x0403 notification raises (for the mousepad
-    // light renderer).
-    bool TakeMouseEventFlag() { return mouseEvent_.exchange(false); }
     bool IsTimerActive(WindowTimer timer) const;
     QSystemTrayIcon* Tray() const { return tray_; }
     QWidget* Root() const { return root_; }
@@ -206,8 +151,6 @@ class CMainWnd : public QWidget, public SkinReceiver {
     // The root's background as last applied: picture path (empty: none) and colour.
     QString RootImage() const { return rootImage_; }
     QRgb RootColor() const { return rootColor_; }
-    // Sends every dirty live record (keyboard, mouse, mousepad) and clears its flag.
-    void FlushDirtyRecords();
 
   signals:
     // The application is asked to quit (the tray's "exit").
@@ -223,13 +166,11 @@ class CMainWnd : public QWidget, public SkinReceiver {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    friend class DeviceHooks;
-    friend class ReadBackHooks;
     void InitWindow();
     void ConnectWindowControls();
     void CreateTray();
-    void StartWorkers();
     void HandleMessage(WindowMessage message);
+    void OnControllerEvent(const ControllerEvent& event);
     void HandleTimer(WindowTimer timer);
     QTimer& Timer(WindowTimer timer);
     void ApplyLanguageSetting();
@@ -240,14 +181,11 @@ class CMainWnd : public QWidget, public SkinReceiver {
     void MouseArrived();
     void MouseLeft();
     void ShowConnectionState();
-    void RunAfterFirstPaint(std::function<void()> task);
-    void RunWaitingForFirstPaint();
     void FillProfileLists();
     void ShowProfileFamily(const FamilyFill& fill);
     void OnPageBuilt(QWidget* page);
     void PrepareControls(QWidget* scope);
-    void ReadBack(WindowTimer timer);
-    void ReadBack(WindowMessage message);
+    void UpdateAnimation();
 
     Options options_;
     std::unique_ptr<SkinUi> ui_;
@@ -255,26 +193,13 @@ class CMainWnd : public QWidget, public SkinReceiver {
     NotifyRouter router_;
     AppSettings settings_;
     QWidget* root_ = nullptr;
-    std::array<std::unique_ptr<DeviceSession>, 3> sessions_;
-    MouseModel mouse_;
-    KeyboardModel keyboard_;
-    MousepadModel mousepad_;
-    ProfileStore store_;
-    std::unique_ptr<DeviceHooks> hooks_;
-    std::unique_ptr<ReadBackHooks> keyboardHooks_, mousepadHooks_;
-    std::atomic<bool> mouseEvent_{false};
-    WorkerSet workers_;
-    std::map<int, std::pair<std::string, WorkerBody>> workerBodies_;
+    std::unique_ptr<DeviceHub> hub_;
     std::atomic<int> power_{1};
+    int animating_ = 0;
     AnimationCounters counters_;
 
     std::map<int, std::unique_ptr<QTimer>> timers_;
-    std::map<unsigned, std::function<void()>> messageHandlers_;
-    std::map<int, std::function<void()>> timerHandlers_;
-    std::array<std::function<void()>, 3> profileFills_;
-    std::array<std::vector<std::function<void()>>, 3> pageUpdates_;
     std::vector<std::function<void()>> deactivateHandlers_;
-    std::vector<std::function<void()>> refreshHandlers_;
     std::function<void(CMainWnd&)> aboutOpener_;
 
     QSystemTrayIcon* tray_ = nullptr;
@@ -293,7 +218,6 @@ class CMainWnd : public QWidget, public SkinReceiver {
     bool initialised_ = false;
     bool shutDown_ = false;
     bool everShown_ = false;
-    std::vector<std::function<void()>> afterFirstPaint_;
     WorkerSet::StopOutcome stopOutcome_ = WorkerSet::StopOutcome::AllEnded;
 };
 

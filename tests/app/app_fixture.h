@@ -56,13 +56,30 @@ inline std::shared_ptr<bool> AnswerNextBox(const QString& button) {
     return answered;
 }
 
+// Lets the controllers finish what they were asked to do and the window hear of it.
+inline void Settle(app::CMainWnd& w) {
+    for (DeviceKind kind : {DeviceKind::Keyboard, DeviceKind::Mouse, DeviceKind::Mousepad})
+        EXPECT_TRUE(w.Hub().Controller(kind).WaitIdle(std::chrono::milliseconds(kWaitMs)));
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
 class WindowTest : public ::testing::Test {
   protected:
     WindowTest() {
         bus.SetTiming({std::chrono::microseconds{0}, std::chrono::microseconds{0}});
         mouse = std::make_unique<sim::SimMouse>(bus);
     }
-    ~WindowTest() override { window.reset(); }
+    ~WindowTest() override {
+        // The window's thread never waited on a device.
+        if (window) {
+            for (DeviceKind kind : {DeviceKind::Keyboard, DeviceKind::Mouse, DeviceKind::Mousepad}) {
+                EXPECT_EQ(window->Hub().Controller(kind).Session().RefusedRequests(), 0)
+                    << DeviceKindPrefix(kind) << " request made on the window's thread";
+            }
+        }
+        window.reset();
+    }
 
     std::filesystem::path Data() const { return dataDir.path().toStdString(); }
     std::filesystem::path MainIni() const { return Data() / "main.ini"; }
@@ -83,7 +100,10 @@ class WindowTest : public ::testing::Test {
         options.presence.passInterval = std::chrono::milliseconds(20);
         options.listener.whileSearching = std::chrono::milliseconds(20);
         options.shutdownLimit = std::chrono::milliseconds(5000);
+        options.controller = controllerTiming;
         window = std::make_unique<app::CMainWnd>(options);
+        // Every device request made on the window's thread is refused and counted.
+        window->Hub().RefuseRequestsFrom(std::this_thread::get_id());
         EXPECT_TRUE(window->Build());
         return *window;
     }
@@ -103,6 +123,10 @@ class WindowTest : public ::testing::Test {
     std::unique_ptr<sim::SimMouse> mouse;
     std::optional<std::string> hint;
     std::vector<std::string> hintWrites;
+    // The device's own delays (arrival → full read, change → flush), shortened save delay.
+    ControllerTiming controllerTiming{std::chrono::milliseconds(500), std::chrono::milliseconds(10),
+                                      std::chrono::milliseconds(100),
+                                      std::chrono::milliseconds(50)};
     std::unique_ptr<app::CMainWnd> window;
 };
 

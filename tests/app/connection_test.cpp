@@ -91,7 +91,7 @@ TEST_F(Connection, ArrivalSendsTheStoredProfileThenReadsTheWholeMouse) {
     EXPECT_EQ(list->currentText(), "profile1");
     // The page shows what the mouse holds: its sensor's ranges and the stored stages.
     EXPECT_EQ(w.Control<QLabel>("ms_DPI7_max")->text(), "16000");
-    const MouseRecord live = w.Mouse().Record();
+    const MouseRecord live = w.Hub().Mouse().Model().Record();
     EXPECT_EQ(w.Control<QSlider>("ms_DPI3_slider")->value(), live.StageSteps(2));
     EXPECT_EQ(w.Control<QLabel>("ms_DPI3_label_value")->text(), QString::number(live.StageDpi(2)));
     // The full refresh stores the lift-off height again: the record goes back to the mouse.
@@ -102,8 +102,8 @@ TEST_F(Connection, AMousePluggedInLaterConnectsWithoutShowingTheWindow) {
     CMainWnd& w = StartWindow(/*plugged=*/false);
     QTest::qWait(60);
     mouse->Plug();
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return w.Session(DeviceKind::Mouse).IsConnected(); }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return w.Hub().Controller(DeviceKind::Mouse).Session().IsConnected(); }, kWaitMs));
     ASSERT_TRUE(WaitForCommand(0x02, 1));  // the full read still runs
     EXPECT_FALSE(w.isVisible());
 }
@@ -114,14 +114,14 @@ TEST_F(Connection, AChangeNotificationRereadsTheRecordAndWritesItBack) {
     ASSERT_TRUE(WaitForListener());
     QTest::qWait(150);  // the full read's write-back has gone out
     bus.ClearTranscript();
-    const uint8_t before = w.Mouse().Record().activeStage();
+    const uint8_t before = w.Hub().Mouse().Model().Record().activeStage();
     mouse->PressDpiButton();
     ASSERT_TRUE(WaitForCommand(0x06, 1, 56));
     const auto r = Requests(bus);
     const size_t slot = Find(r, 0, 0x05, 1);
     const size_t record = Find(r, slot, 0x05, 56);
     EXPECT_LT(record, Find(r, 0, 0x06, 56));
-    const uint8_t after = w.Mouse().Record().activeStage();
+    const uint8_t after = w.Hub().Mouse().Model().Record().activeStage();
     EXPECT_EQ(after, (before + 1) % 7);
     // The page marks the new stage.
     EXPECT_TRUE(IsRed(w.Control(QStringLiteral("ms_DPI%1_label_rank").arg(after + 1))));
@@ -133,7 +133,7 @@ TEST_F(Connection, ANotificationWhileNotConnectedDoesNothing) {
     ASSERT_TRUE(WaitForCommand(0x02, 1));
     ASSERT_TRUE(WaitForListener());
     QTest::qWait(150);
-    DeviceSession& session = w.Session(DeviceKind::Mouse);
+    DeviceSession& session = w.Hub().Controller(DeviceKind::Mouse).Session();
     {
         // Hold the presence off while the session counts as disconnected.
         std::lock_guard lock(session.IoLock());
@@ -164,7 +164,7 @@ TEST_F(Connection, TheConfigurationCollectionIsFoundWhenTheEventCollectionComesF
     config.eventCollectionFirst = true;
     mouse = std::make_unique<sim::SimMouse>(bus, config);
     CMainWnd& w = StartWindow();
-    EXPECT_EQ(w.Session(DeviceKind::Mouse).Device().Path(), mouse->ConfigPath());
+    EXPECT_EQ(w.Hub().Controller(DeviceKind::Mouse).Session().Device().Path(), mouse->ConfigPath());
     EXPECT_TRUE(WaitForCommand(0x02, 1));
 }
 
@@ -175,14 +175,16 @@ TEST_F(Connection, TheSlotButtonsSwitchTheMouseAndShowTheSlot) {
     QWidget* button = w.Control("ms_profile_2");
     ASSERT_NE(button, nullptr);
     w.Router().Fire("click", button);
+    Settle(w);
     EXPECT_EQ(mouse->CurrentSlot(), 2);
-    EXPECT_EQ(w.Mouse().Record().slot(), 2);
+    EXPECT_EQ(w.Hub().Mouse().Model().Record().slot(), 2);
     const auto stored = mouse->ParamMemory();
-    const MouseRecord live = w.Mouse().Record();
+    const MouseRecord live = w.Hub().Mouse().Model().Record();
     EXPECT_TRUE(std::equal(live.bytes.begin() + 1, live.bytes.end(), stored.begin() + 2 * 64 + 1));
     // The same slot again reads the mouse's slot and sends nothing else.
     bus.ClearTranscript();
     w.Router().Fire("click", button);
+    Settle(w);
     const auto r = Requests(bus);
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0].command, 0x05);
@@ -194,15 +196,28 @@ TEST_F(Connection, SelectingALightProfileLoadsItAndMarksTheRecord) {
     auto* list = w.Control<QComboBox>("ms_deng_profile_combo");
     ASSERT_NE(list, nullptr);
     ASSERT_GE(list->count(), 1);
-    // Change the record, then select the stored light profile: the file's lighting comes back.
-    w.Mouse().EditRecord([](MouseRecord& r) { r.SetByte(MouseRecord::kBrightness, 0); });
+    // The stored light profile holds brightness 2 while the mouse's record holds 0; selecting the
+    // profile brings the file's lighting back.
+    Settle(w);
+    w.Hub().Mouse().SetBrightness(0);
+    Settle(w);
+    ASSERT_EQ(w.Hub().Mouse().Model().Record().brightness(), 0);
+    {
+        MouseModel file;
+        ASSERT_EQ(w.Hub().Store().LoadProfile(DeviceKind::Mouse, ProfileFamily::Light, 0, file),
+                  ProfileReadResult::Ok);
+        file.EditRecord([](MouseRecord& r) { r.SetBrightness(2); });
+        ASSERT_EQ(w.Hub().Store().SaveSelectedProfile(DeviceKind::Mouse, ProfileFamily::Light, file),
+                  SaveResult::Saved);
+    }
     bus.ClearTranscript();
     list->setCurrentIndex(0);
     w.Router().Fire("itemselect", list, 0);
-    EXPECT_NE(w.Mouse().Record().brightness(), 0);
-    EXPECT_EQ(w.Control<QSlider>("ms_deng_light_slider")->value(), w.Mouse().Record().brightness());
+    Settle(w);
+    EXPECT_EQ(w.Hub().Mouse().Model().Record().brightness(), 2);
+    EXPECT_EQ(w.Control<QSlider>("ms_deng_light_slider")->value(), 2);
     EXPECT_TRUE(WaitForCommand(0x06, 1, 56));
-    EXPECT_EQ(w.Store().StoredSelection(DeviceKind::Mouse, ProfileFamily::Light), 0);
+    EXPECT_EQ(w.Hub().Store().StoredSelection(DeviceKind::Mouse, ProfileFamily::Light), 0);
 }
 
 }  // namespace

@@ -22,13 +22,18 @@ std::vector<std::vector<uint8_t>> ConfigRequests(const sim::VirtualHidBus& bus) 
     return out;
 }
 
+size_t CountCommand(const sim::VirtualHidBus& bus, uint8_t command) {
+    size_t n = 0;
+    for (const auto& r : ConfigRequests(bus))
+        if (r[3] == command) ++n;
+    return n;
+}
+
 // Waits until the traffic that follows the mouse's arrival is over: the profile selection, the
 // full read 500 ms later and the write-back of the record it marks changed.
-void SettleAfterArrival(CMainWnd& w) {
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.IsTimerActive(WindowTimer::MouseFullRead); },
-                                kWaitMs));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.IsDirty(DeviceKind::Mouse); }, kWaitMs));
-    QTest::qWait(20);
+void SettleAfterArrival(CMainWnd& w, const sim::VirtualHidBus& bus) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return CountCommand(bus, 0x02) > 0; }, kWaitMs));
+    Settle(w);
 }
 
 // The presence and the listeners keep watching; the threads with nothing to watch have ended.
@@ -45,21 +50,19 @@ TEST_F(WindowTest, StartsHiddenAndTheMouseOnTheFirstPassShowsItWithItsTab) {
     CMainWnd& w = MakeWindow();
     EXPECT_EQ(w.size(), QSize(800, 572));
     EXPECT_EQ(w.windowTitle(), "Varnhold Quillet");
-    int fullReads = 0;
-    w.OnTimer(WindowTimer::MouseFullRead, [&] { ++fullReads; });
     w.WindowInit();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.isVisible(); }, kWaitMs));
-    EXPECT_TRUE(w.Session(DeviceKind::Mouse).IsConnected());
-    EXPECT_FALSE(w.Session(DeviceKind::Keyboard).IsConnected());
-    EXPECT_FALSE(w.Session(DeviceKind::Mousepad).IsConnected());
+    EXPECT_TRUE(w.Hub().Controller(DeviceKind::Mouse).Session().IsConnected());
+    EXPECT_FALSE(w.Hub().Controller(DeviceKind::Keyboard).Session().IsConnected());
+    EXPECT_FALSE(w.Hub().Controller(DeviceKind::Mousepad).Session().IsConnected());
     auto* tab = w.Control<QAbstractButton>("ms_tab");
     ASSERT_NE(tab, nullptr);
     EXPECT_TRUE(tab->isVisible());
     EXPECT_TRUE(tab->isChecked());
     // Half a second after the arrival the full read runs, once.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return fullReads > 0; }, kWaitMs));
+    SettleAfterArrival(w, bus);
     QTest::qWait(50);
-    EXPECT_EQ(fullReads, 1);
+    EXPECT_EQ(CountCommand(bus, 0x01), 1u);
     // The keyboard and mousepad never appear on their own.
     EXPECT_FALSE(w.Control("kb_tab")->isVisible());
     EXPECT_FALSE(w.Control("mp_tab")->isVisible());
@@ -140,24 +143,19 @@ TEST_F(WindowTest, ShowRequestsWithoutADeviceOpenOneWarningHoweverManyArrive) {
     EXPECT_TRUE(QTest::qWaitFor([] { return app::OpenMessageBoxes() == 0; }, kWaitMs));
 }
 
-TEST_F(WindowTest, FlushSendsOneWriteOfTheDirtyMouseRecordAndNothingWhenClean) {
+TEST_F(WindowTest, EditsInOneFlushPeriodSendTheWholeRecordOnceAndNothingWhenClean) {
     CMainWnd& w = StartWindow();
-    ASSERT_TRUE(w.Session(DeviceKind::Mouse).IsConnected());
+    ASSERT_TRUE(w.Hub().Controller(DeviceKind::Mouse).Session().IsConnected());
     // Let the reads that follow the arrival pass, then watch the wire.
-    SettleAfterArrival(w);
+    SettleAfterArrival(w, bus);
     bus.ClearTranscript();
-    w.FlushDirtyRecords();
+    w.Hub().Mouse().Flush();
+    Settle(w);
     EXPECT_TRUE(ConfigRequests(bus).empty());
 
-    MouseRecord record;
-    for (size_t i = 0; i < MouseRecord::kSize; ++i)
-        record.bytes[i] = static_cast<uint8_t>(i + 1);
-    record.bytes[0] = 0;  // slot 0
-    w.Mouse().SetRecord(record);
-    w.MarkDirty(DeviceKind::Mouse);
-    w.MarkDirty(DeviceKind::Mouse);  // twice within the period: still one write
-    EXPECT_TRUE(w.IsTimerActive(WindowTimer::Flush));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsDirty(DeviceKind::Mouse); }, kWaitMs));
+    w.Hub().Mouse().SetStageDpi(3, 3200);
+    w.Hub().Mouse().SetStageDpi(3, 3260);  // within the period: still one write, 3250 DPI
+    Settle(w);
     const auto requests = ConfigRequests(bus);
     ASSERT_EQ(requests.size(), 1u);
     const auto& r = requests[0];
@@ -165,21 +163,22 @@ TEST_F(WindowTest, FlushSendsOneWriteOfTheDirtyMouseRecordAndNothingWhenClean) {
     EXPECT_EQ(r[4], 56);
     EXPECT_EQ(r[5], 0);
     EXPECT_EQ(r[6], 0);
-    EXPECT_EQ(r[8], 0);
-    for (size_t i = 1; i < MouseRecord::kSize; ++i)
-        EXPECT_EQ(r[8 + i], i + 1) << i;
+    const MouseRecord live = w.Hub().Mouse().Model().Record();
+    for (size_t i = 0; i < MouseRecord::kSize; ++i)
+        EXPECT_EQ(r[8 + i], live.bytes[i]) << i;
+    EXPECT_EQ(r[8 + 19], 65);  // stage 3: 65 steps of 50 DPI
+    EXPECT_EQ(r[8 + 20], 0);
     EXPECT_EQ(r[8 + 54], 0);
     EXPECT_EQ(r[8 + 55], 0);
-    EXPECT_EQ(mouse->CurrentRecord()[10], 11);
+    EXPECT_EQ(mouse->CurrentRecord()[19], 65);
 }
 
-TEST_F(WindowTest, FlushOfADisconnectedDeviceSendsNothingAndClearsItsFlag) {
+TEST_F(WindowTest, FlushOfADisconnectedDeviceSendsNothing) {
     CMainWnd& w = StartWindow();
-    SettleAfterArrival(w);
+    SettleAfterArrival(w, bus);
     bus.ClearTranscript();
-    w.MarkDirty(DeviceKind::Keyboard);  // never connected in this system
-    w.FlushDirtyRecords();
-    EXPECT_FALSE(w.IsDirty(DeviceKind::Keyboard));
+    w.Hub().Keyboard().MarkRecordChanged(kSaveNone);  // never connected in this system
+    Settle(w);
     EXPECT_TRUE(ConfigRequests(bus).empty());
 }
 
@@ -231,12 +230,12 @@ TEST_F(WindowTest, TheMouseLeavingHidesTheWindowAfterATimedNotice) {
     // The notice closes itself; nobody answers it.
     ASSERT_TRUE(QTest::qWaitFor([&] { return noticeSeen && !w.isVisible() && OpenBoxes().empty(); },
                                 kWaitMs));
-    EXPECT_FALSE(w.Session(DeviceKind::Mouse).IsConnected());
+    EXPECT_FALSE(w.Hub().Controller(DeviceKind::Mouse).Session().IsConnected());
     EXPECT_FALSE(w.Control("ms_tab")->isVisible());
     // Plugged in again, it is connected on a later pass (no show request: not the first pass).
     mouse->Plug();
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return w.Session(DeviceKind::Mouse).IsConnected(); }, kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return w.Hub().Controller(DeviceKind::Mouse).Session().IsConnected(); }, kWaitMs));
 }
 
 TEST_F(WindowTest, TheProgressShowsForADownloadAndHidesOneSecondAfterIt) {
@@ -244,35 +243,15 @@ TEST_F(WindowTest, TheProgressShowsForADownloadAndHidesOneSecondAfterIt) {
     QWidget* progress = w.Control("setting_progress");
     ASSERT_NE(progress, nullptr);
     EXPECT_FALSE(progress->isVisible());
-    // From a worker thread, as the download operations send them.
-    std::atomic<bool> sent{false};
-    std::thread worker([&] {
-        std::stop_source never;
-        sent = w.Send(app::WindowMessage::ProgressShow, never.get_token());
-    });
-    // The window's thread handles it; the worker waits for that.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sent.load(); }, kWaitMs));
+    // From a worker thread, as the download operations post them.
+    std::thread worker([&] { w.Post(app::WindowMessage::ProgressShow); });
     worker.join();
-    EXPECT_TRUE(progress->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return progress->isVisible(); }, kWaitMs));
     w.Post(app::WindowMessage::ProgressDone);
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return w.IsTimerActive(WindowTimer::ProgressHide); }, kWaitMs));
     EXPECT_TRUE(progress->isVisible());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !progress->isVisible(); }, kWaitMs));
-}
-
-TEST_F(WindowTest, AWorkerSendingToTheWindowStopsWaitingWhenItIsStopped) {
-    CMainWnd& w = MakeWindow();
-    std::stop_source stop;
-    std::atomic<int> result{-1};
-    // The window's thread is busy (not processing events) while the worker sends.
-    std::thread worker(
-        [&] { result = w.Send(app::WindowMessage::ProgressShow, stop.get_token()); });
-    QTest::qSleep(20);
-    EXPECT_EQ(result.load(), -1);
-    stop.request_stop();
-    worker.join();
-    EXPECT_EQ(result.load(), 0);
 }
 
 }  // namespace

@@ -79,11 +79,14 @@ TEST_F(MousePayloads, DeviceLoadTakesThePointerSpeedFromTheSystemAndMendsZeroes)
     EXPECT_EQ(model.Record().lightMode(), 5);
     EXPECT_EQ(model.ButtonAssignment(0, 1).type, 0x13);
 
-    observer.systemSpeed = 0;  // the system value could not be read
+    // The system value could not be read: the speed the model has (from a light profile) stays,
+    // so that saving the light profile afterwards keeps the user's value.
+    observer.systemSpeed = 0;
     payload[512 + 54] = 9;
     ASSERT_TRUE(model.LoadDevicePayload(payload));
-    EXPECT_EQ(model.PointerSpeed(), 1);
+    EXPECT_EQ(model.PointerSpeed(), 6);
     EXPECT_EQ(model.WheelLines(), 9);
+    EXPECT_EQ(model.BuildLightPayload()[54], 6);
 }
 
 TEST_F(MousePayloads, LightPayloadCarriesPointerSpeedAndWheelLines) {

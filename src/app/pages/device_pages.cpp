@@ -1,20 +1,41 @@
 #include "app/pages/device_pages.h"
 
+#include "app/device_hub.h"
 #include "app/main_window.h"
-#include "core/macro/macro_file.h"
 
 namespace vq::app {
 
-DevicePages::DevicePages(CMainWnd& window)
-    : mouse(window, window.Mouse(), window.Session(DeviceKind::Mouse)), profiles(window, mouse) {
-    mouse.SetMacroNames([&window] {
-        const auto folder = window.Store().KindFolder(DeviceKind::Mouse);
-        return folder ? MacroLibrary(DeviceKind::Mouse, *folder).ReadNames()
-                      : std::vector<std::string>{};
-    });
-    mouse.Register();
+DevicePages::DevicePages(CMainWnd& window, DeviceHub& h)
+    : hub(h), sensor(window, h), light(window, h), buttons(window, h), profiles(window, h) {
+    sensor.Register();
+    light.Register();
+    buttons.Register();
     profiles.Register();
-    window.OnPageUpdate(DeviceKind::Mouse, [this] { mouse.ShowMouseSettings(); });
+}
+
+void DevicePages::ShowMouseSettings(bool relayout) {
+    const MouseModel& model = hub.Mouse().Model();
+    const MouseRecord record = model.Record();
+    light.Show(record, relayout);
+    sensor.Show(record, model.Info().SensorCode());
+    buttons.RefreshButtonLabels(model.ActiveLayer());
+}
+
+void DevicePages::OnEvent(const ControllerEvent& event) {
+    switch (event.type) {
+        case ControllerEventType::ModelChanged:
+            if (event.kind != DeviceKind::Mouse) return;
+            if (event.update == ModelUpdate::SlotSelected) buttons.HideFunctionPanel();
+            ShowMouseSettings(event.fullRefresh);
+            return;
+        case ControllerEventType::ProfileSelected:
+            profiles.ShowSelection(event.kind, event.family, event.index);
+            if (event.kind == DeviceKind::Mouse && event.family == ProfileFamily::Key)
+                buttons.HideFunctionPanel();
+            return;
+        default:
+            return;
+    }
 }
 
 }  // namespace vq::app

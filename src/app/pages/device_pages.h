@@ -1,17 +1,32 @@
 #pragma once
-// The device pages the window drives: built once the window's skin is loaded.
+// The device pages the window drives, built once the window's skin is loaded, and the routing of
+// the controllers' events to them.
 
-#include "app/pages/mouse_page.h"
-#include "app/pages/profile_lists.h"
+#include "app/pages/mouse_buttons_page.h"
+#include "app/pages/mouse_light_page.h"
+#include "app/pages/mouse_sensor_page.h"
+#include "app/pages/profile_panel.h"
+
+namespace vq {
+struct ControllerEvent;
+}
 
 namespace vq::app {
 
 class CMainWnd;
+class DeviceHub;
 
 struct DevicePages {
-    explicit DevicePages(CMainWnd& window);
-    MousePage mouse;
-    ProfileLists profiles;
+    DevicePages(CMainWnd& window, DeviceHub& hub);
+    // Puts the mouse's model on its pages; `relayout` after a record replaced as a whole.
+    void ShowMouseSettings(bool relayout);
+    void OnEvent(const ControllerEvent& event);
+
+    DeviceHub& hub;
+    MouseSensorPage sensor;
+    MouseLightPage light;
+    MouseButtonsPage buttons;
+    ProfilePanel profiles;
 };
 
 }  // namespace vq::app

@@ -86,6 +86,7 @@ void DeviceSession::DiscardStaleInput() {
 int DeviceSession::TransactImpl(Transport transport, std::span<const uint8_t> request,
                                 std::span<uint8_t> answer, size_t* outCount) {
     if (outCount) *outCount = 0;
+    if (!RequestAllowed(request.data())) return kResultNoAnswer;
     if (!IsConnected()) return kResultNoAnswer;
     const TransportTiming timing = Timing();
     uint8_t send[kReportSize] = {};
@@ -122,7 +123,18 @@ int DeviceSession::TransactStream(std::span<const uint8_t> request, std::span<ui
     return TransactImpl(Transport::Stream, request, answer, outCount);
 }
 
+bool DeviceSession::RequestAllowed(const uint8_t* request) {
+    if (refusedThread_.load() != std::this_thread::get_id()) return true;
+    refusedRequests_.fetch_add(1);
+    Logf(LogLevel::Error,
+         "request (command 0x%02x) refused: made on a thread that must not wait on "
+         "the device",
+         request ? request[CommandReport::kCommand] : 0);
+    return false;
+}
+
 int DeviceSession::TransactOnce(std::span<uint8_t, kReportSize> request) {
+    if (!RequestAllowed(request.data())) return kResultNoAnswer;
     if (!IsConnected()) return kResultNoAnswer;
     const TransportTiming timing = Timing();
     std::lock_guard lock(ioLock_);

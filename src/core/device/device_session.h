@@ -12,14 +12,13 @@
 #include <cstdint>
 #include <mutex>
 #include <span>
+#include <thread>
 
 #include "core/device/command_report.h"
+#include "core/device/device_kind.h"
 #include "core/device/hid_device.h"
 
 namespace vq {
-
-enum class DeviceKind { Keyboard = 0, Mouse = 1, Mousepad = 2 };
-const char* DeviceKindPrefix(DeviceKind kind);  // "kb", "ms", "mp"
 
 inline constexpr uint16_t kVendorId = 0x0C45;
 inline constexpr uint16_t kMouseProductId = 0x7643;
@@ -68,6 +67,11 @@ class DeviceSession {
     void SetTiming(const TransportTiming& timing);
     TransportTiming Timing() const;
 
+    // Refuses every request made on `thread` (result 0, logged and counted): a window's thread
+    // must never wait on the device. By default no thread is refused.
+    void RefuseRequestsFrom(std::thread::id thread) { refusedThread_.store(thread); }
+    int RefusedRequests() const { return refusedRequests_.load(); }
+
     HidDevice& Device() { return device_; }
     // Serialises report I/O and presence passes on this device. Recursive, so that a presence
     // pass that holds it may issue commands.
@@ -101,6 +105,8 @@ class DeviceSession {
     int TransactImpl(Transport transport, std::span<const uint8_t> request,
                      std::span<uint8_t> answer, size_t* outCount);
     void DiscardStaleInput();
+    // false (and logged) for a request on the refused thread.
+    bool RequestAllowed(const uint8_t* request);
     // Sends one sealed request and checks the answer's status; copies the answer out.
     int Exchange(Transport transport, CommandReport& request, CommandReport& answer);
     int ReadChunked(Command command, std::span<uint8_t> destination, uint16_t total, uint16_t base);
@@ -111,6 +117,8 @@ class DeviceSession {
     std::atomic<uint16_t> vendorId_{0}, productId_{0}, usage_{0}, usagePage_{0};
     std::atomic<bool> connected_{false};
     std::atomic<bool> lightSync_{false};
+    std::atomic<std::thread::id> refusedThread_{};
+    std::atomic<int> refusedRequests_{0};
     mutable std::mutex timingMutex_;
     TransportTiming timing_;
     std::recursive_mutex ioLock_;

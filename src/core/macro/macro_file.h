@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/device/device_session.h"
+#include "core/device/device_kind.h"
 #include "core/util/file_names.h"
 
 namespace vq {

@@ -232,7 +232,10 @@ bool MouseModel::LoadDevicePayload(std::span<const uint8_t> payload) {
     std::copy_n(payload.begin() + kMouseKeyLayerSize, kMouseStoredRecordSize, stored_[0].begin());
     record_ = MouseRecord::FromBytes(stored_[0]);
     wheelLines_ = OneIfZero(stored_[0][kStoredWheelLines]);
-    pointerSpeed_ = OneIfZero(systemSpeed);
+    // The device payload carries no pointer speed: it comes from the system. When the system's
+    // speed cannot be read, the one the model has (from the light profile) is kept, so that a
+    // later save of the light profile does not replace the user's value.
+    if (systemSpeed != 0) pointerSpeed_ = systemSpeed;
     return true;
 }
 

@@ -153,7 +153,8 @@ class MouseModel : public ProfilePayloadModel {
     // key (".pro", 512): key layer 0.
     std::vector<uint8_t> BuildKeyPayload() const;
     // Each load refuses (false, model unchanged) a payload of another size. A device payload
-    // takes the pointer speed from the system; a zero speed or wheel value becomes 1.
+    // takes the pointer speed from the system (keeping the model's when the system gives none); a
+    // zero wheel value becomes 1.
     bool LoadDevicePayload(std::span<const uint8_t> payload);
     bool LoadLightPayload(std::span<const uint8_t> payload);
     bool LoadKeyPayload(std::span<const uint8_t> payload);

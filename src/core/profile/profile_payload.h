@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "core/device/device_session.h"
+#include "core/device/device_kind.h"
 
 namespace vq {
 

@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/device/device_session.h"
+#include "core/device/device_kind.h"
 #include "core/profile/profile_file.h"
 #include "core/profile/profile_payload.h"
 #include "core/util/file_names.h"

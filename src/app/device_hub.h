@@ -1,0 +1,100 @@
+#pragma once
+// The device side of the program: the profile store, one controller per device kind, and the
+// worker threads that watch for the devices (presence, listeners, and the threads that have
+// nothing to watch in this system). Controllers talk back through events, which the hub hands
+// to the window's thread as the Event signal. Nothing here touches a widget.
+
+#include <QObject>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "core/control/light_device_controllers.h"
+#include "core/control/mouse_controller.h"
+#include "core/device/presence.h"
+#include "core/profile/profile_store.h"
+#include "core/util/worker_set.h"
+
+Q_DECLARE_METATYPE(vq::ControllerEvent)
+
+namespace vq::app {
+
+// Worker thread slots (each with the stop event of the same number; 12-14 have no thread).
+enum WorkerSlot : int {
+    kKeyboardPresence = 0,
+    kMousePresence = 1,
+    kMousepadPresence = 2,
+    kMouseListener = 3,
+    kKeyboardListener = 4,
+    kKeyboardLight = 5,
+    kMouseLight = 6,
+    kMousepadLight = 7,
+    kLightSync = 8,
+    kKeyboardLightWatcher = 9,
+    kKeyboardKeyWatcher = 10,
+    kMouseWatcher = 11,
+};
+
+class DeviceHub : public QObject, private ControllerObserver, private ListenerObserver {
+    Q_OBJECT
+  public:
+    struct Options {
+        std::filesystem::path dataFolder;
+        std::filesystem::path programFolder;
+        HidBackend* backend = nullptr;
+        TransportTiming timing{};
+        PresenceTiming presence{};
+        ListenerTiming listener{};
+        ControllerTiming controller{};
+        // The start-up reads of the keyboard and the mousepad.
+        std::chrono::milliseconds startReadDelay{500};
+        // The shutdown's limit for the worker threads.
+        std::chrono::milliseconds shutdownLimit{10000};
+    };
+    using WorkerBody = WorkerSet::Body;
+
+    explicit DeviceHub(Options options, QObject* parent = nullptr);
+    ~DeviceHub() override;
+
+    ProfileStore& Store() { return store_; }
+    MouseController& Mouse() { return *mouse_; }
+    KeyboardController& Keyboard() { return *keyboard_; }
+    MousepadController& Mousepad() { return *mousepad_; }
+    DeviceController& Controller(DeviceKind kind);
+    bool AnyConnected() const;
+    WorkerSet& Workers() { return workers_; }
+
+    // A worker for a slot, started by Start (replaces the built-in one, if any).
+    void SetWorker(int slot, std::string name, WorkerBody body);
+    // Every session refuses requests made on `thread` (the window's, in tests).
+    void RefuseRequestsFrom(std::thread::id thread);
+
+    // Loads what the files know before a device arrives, starts the worker threads and the
+    // start-up reads.
+    void Start();
+    // Stops the worker threads (at most the shutdown limit), then sends and saves what the
+    // controllers have pending. Safe to call more than once.
+    WorkerSet::StopOutcome Shutdown();
+
+  signals:
+    // A controller's event, on the hub's thread.
+    void Event(const vq::ControllerEvent& event);
+
+  private:
+    void OnControllerEvent(const ControllerEvent& event) override;
+    void OnDeviceEvent(DeviceEvent event) override;
+
+    Options options_;
+    ProfileStore store_;
+    std::unique_ptr<MouseController> mouse_;
+    std::unique_ptr<KeyboardController> keyboard_;
+    std::unique_ptr<MousepadController> mousepad_;
+    WorkerSet workers_;
+    std::map<int, std::pair<std::string, WorkerBody>> workerBodies_;
+    bool started_ = false;
+    bool shutDown_ = false;
+    WorkerSet::StopOutcome stopOutcome_ = WorkerSet::StopOutcome::AllEnded;
+};
+
+}  // namespace vq::app

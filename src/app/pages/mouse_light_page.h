@@ -1,0 +1,28 @@
+#pragma once
+// The mouse's lighting page: the effect with the controls it uses, brightness, speed, the single
+// colour (palette, preview, R/G/B), the seven colours and the direction. Edits go to the mouse's
+// controller; Show puts a record on the page without storing anything.
+
+#include <QRgb>
+
+#include "app/pages/page_base.h"
+#include "core/mouse/mouse_record.h"
+
+namespace vq::app {
+
+class MouseLightPage : public PageBase {
+  public:
+    using PageBase::PageBase;
+    void Register();
+    // `relayout`: the record was replaced as a whole, so the effect's controls are laid out again.
+    void Show(const MouseRecord& record, bool relayout);
+    // The colour preview and R, G, B edits, without storing.
+    void ShowLightColor(QRgb argb);
+
+  private:
+    void ChooseLightMode(int mode);
+    void LayOutMode(int mode, uint8_t sevenColour);
+    void ChooseColour(QRgb argb);
+};
+
+}  // namespace vq::app

@@ -1,0 +1,43 @@
+#pragma once
+// What every page class of the window shares: the window (its controls by name, its router, its
+// skin) and the device hub (the controllers the page posts its edits to).
+
+#include <QRgb>
+#include <QString>
+#include <initializer_list>
+
+class QWidget;
+
+namespace vq::app {
+
+class CMainWnd;
+class DeviceHub;
+class NotifyRouter;
+
+class PageBase {
+  public:
+    PageBase(CMainWnd& window, DeviceHub& hub) : window_(window), hub_(hub) {}
+
+  protected:
+    template <typename T = QWidget>
+    T* Control(const QString& name) const;
+    NotifyRouter& Router() const;
+    void ShowControls(std::initializer_list<const char*> names, bool shown) const;
+    static void SetTextColour(QWidget* label, QRgb argb);
+
+    CMainWnd& window_;
+    DeviceHub& hub_;
+};
+
+}  // namespace vq::app
+
+#include "app/main_window.h"
+
+namespace vq::app {
+
+template <typename T>
+T* PageBase::Control(const QString& name) const {
+    return window_.Control<T>(name);
+}
+
+}  // namespace vq::app

@@ -1,0 +1,165 @@
+#pragma once
+// A device's controller: the one owner of its DeviceSession, its model, the record flush and the
+// saves of its selected profiles. Every device exchange runs on the controller's own thread, from
+// a queue; callers (the window, the command-line tool, the presence and listener threads) post
+// typed edits and commands and hear back through events. Nothing here waits for the caller.
+//
+// Writes are coalesced: an edit marks the record for the flush (sent once, `flushDelay` after
+// the first mark) and its profile families for saving (each family written once, `saveDelay`
+// after the last edit). Shutdown sends and saves what is pending.
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "core/device/device_kind.h"
+#include "core/device/device_search.h"
+#include "core/device/device_session.h"
+#include "core/profile/profile_payload.h"
+#include "core/util/serial_executor.h"
+
+namespace vq {
+
+class ProfileStore;
+
+enum class ControllerEventType {
+    Arrived,          // the configuration collection was found and opened
+    Removed,          // the device went away
+    FirstPassShow,    // present on the presence's first pass: the window may show itself
+    StillPresent,     // a presence probe found the device still there
+    ModelChanged,     // the model was replaced or changed by the device: show it again
+    ProfileSelected,  // `family`'s list selection is now `index`
+    Progress,         // `value` 0-100 while a long transfer runs; -1 when it is over
+    Failed,           // `what` failed with `result`; `textId` is the message to show, if any
+};
+
+// Why the model changed.
+enum class ModelUpdate { Read, Reloaded, SlotSelected, ProfileLoaded };
+
+struct ControllerEvent {
+    DeviceKind kind = DeviceKind::Mouse;
+    ControllerEventType type = ControllerEventType::ModelChanged;
+    ModelUpdate update = ModelUpdate::Read;
+    // The record was replaced as a whole: the page lays out its effect again.
+    bool fullRefresh = false;
+    ProfileFamily family = ProfileFamily::Device;
+    int index = -1;
+    int value = 0;
+    int result = 1;
+    std::string textId;
+    std::string what;
+};
+
+// Called on the controller's thread: an implementation that reaches a window posts to it.
+class ControllerObserver {
+  public:
+    virtual ~ControllerObserver() = default;
+    virtual void OnControllerEvent(const ControllerEvent& event) = 0;
+};
+
+struct ControllerTiming {
+    std::chrono::milliseconds fullReadDelay{500};  // after an arrival
+    std::chrono::milliseconds liveReadDelay{10};   // after a "record changed" notification
+    std::chrono::milliseconds flushDelay{100};     // first mark → record sent
+    std::chrono::milliseconds saveDelay{250};      // last edit → profiles written
+};
+
+// Which selected profiles an edit saves.
+enum SaveFamilies : unsigned {
+    kSaveNone = 0,
+    kSaveDevice = 1u << 0,
+    kSaveLight = 1u << 1,
+    kSaveKey = 1u << 2,
+    kSaveLightAndDevice = kSaveLight | kSaveDevice,
+};
+
+class DeviceController {
+  public:
+    DeviceController(DeviceKind kind, HidBackend* backend, TransportTiming transport,
+                     ProfileStore* store, ControllerTiming timing);
+    virtual ~DeviceController();
+    DeviceController(const DeviceController&) = delete;
+    DeviceController& operator=(const DeviceController&) = delete;
+
+    DeviceKind Kind() const { return kind_; }
+    // For the presence and listener threads, and for reading state; device commands go through
+    // the controller.
+    DeviceSession& Session() { return session_; }
+    const DeviceSession& Session() const { return session_; }
+    bool IsConnected() const { return session_.IsConnected(); }
+    ProfileStore* Store() const { return store_; }
+    const ControllerTiming& Timing() const { return timing_; }
+
+    // Set before the first command; events are dropped while none is set.
+    void SetObserver(ControllerObserver* observer) { observer_.store(observer); }
+
+    // ---- commands (queued; the answer is an event)
+    // One search for the device's configuration collection, without the arrival's actions.
+    void Connect();
+    // Selects profile `index` of `family`: records the selection, loads the profile and sends
+    // what the family carries to the device.
+    void SelectProfile(ProfileFamily family, int index);
+    // Sends a record marked changed now, and writes the profiles waiting to be saved now.
+    void Flush();
+
+    // ---- the same, waiting (for the command-line tool and tests; never on a UI thread)
+    SearchResult ConnectNow();
+    // The result of the record's send; 1 when nothing was waiting.
+    int FlushNow();
+    bool WaitIdle(std::chrono::milliseconds limit = std::chrono::milliseconds(10000)) {
+        return executor_->WaitIdle(limit);
+    }
+    // Runs `task` on the controller's thread and waits for it.
+    bool RunAndWait(std::function<void()> task) { return executor_->RunAndWait(std::move(task)); }
+
+    // Sends and saves what is pending, then stops the thread. Later commands are ignored. Safe
+    // to call more than once; a derived class calls it first in its destructor.
+    void Shutdown();
+
+    // How many profile files the controller has written (for tests and benchmarks).
+    int ProfileWrites() const { return profileWrites_.load(); }
+
+  protected:
+    // Runs on the controller's thread.
+    void Post(std::function<void()> task);
+    void PostAfter(const std::string& key, std::chrono::milliseconds delay,
+                   std::function<void()> task,
+                   SerialExecutor::Timing timing = SerialExecutor::Timing::Arm);
+    void Emit(ControllerEvent event);
+    void EmitFailed(std::string what, int result, std::string textId = {});
+    // The record was edited: flush it soon, save `families` after the burst.
+    void MarkChanged(unsigned families);
+    // Saves `families` after the burst (without sending anything).
+    void QueueSave(unsigned families);
+    void SaveNowLocked();
+    // Loads profile `index` of `family` into the model, logging a file that is missing or bad.
+    void LoadSelected(ProfileFamily family, int index);
+    // Sends the record when it is marked changed: the result, nothing when it was not marked.
+    virtual std::optional<int> SendDirtyRecord() = 0;
+    virtual ProfilePayloadModel& PayloadModel() = 0;
+    // What a profile selection sends and shows, after the load.
+    virtual void ApplyProfile(ProfileFamily family, int index) = 0;
+    void RunFlush();
+
+  private:
+    DeviceKind kind_;
+    DeviceSession session_;
+    ProfileStore* store_;
+    ControllerTiming timing_;
+    std::atomic<ControllerObserver*> observer_{nullptr};
+    std::atomic<unsigned> pendingSaves_{kSaveNone};
+    std::atomic<int> profileWrites_{0};
+    std::atomic<bool> shutDown_{false};
+    std::mutex shutdownMutex_;
+
+  protected:
+    // Last, so that it is built after everything its tasks use (and a derived class stops it
+    // before its own members go).
+    std::unique_ptr<SerialExecutor> executor_;
+};
+
+}  // namespace vq
