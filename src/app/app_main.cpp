@@ -157,6 +157,13 @@ int RunQuillet(int argc, char** argv) {
     std::unique_ptr<DeviceEnvironment> devices;
     if (options.simulate) {
         devices = DeviceEnvironment::Simulated();
+    } else if (options.deviceSocket) {
+        std::string why;
+        devices = DeviceEnvironment::Socket(*options.deviceSocket, &why);
+        if (!devices) {
+            WriteError("quillet: " + why);
+            return 3;
+        }
     } else {
         std::string note;
         devices = DeviceEnvironment::System(&note);

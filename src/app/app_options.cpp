@@ -3,10 +3,13 @@
 namespace vq::app {
 
 const char* const kAppUsage =
-    "usage: quillet [--simulate] [--trace] [--data-dir DIR] [--skin DIR] [--verbose]\n"
+    "usage: quillet [--simulate | --device-socket PATH] [--trace] [--data-dir DIR] [--skin DIR] "
+    "[--verbose]\n"
     "       quillet [--skin DIR] --list-controls | --check-skin [DIR]\n"
     "  --simulate         run with the simulated mouse plugged in (demo mode; its own data\n"
     "                     folder unless --data-dir is given)\n"
+    "  --device-socket PATH\n"
+    "                     use the device an emulator serves on that socket (quilletctl serve-sim)\n"
     "  --trace            write every report to standard error\n"
     "  --data-dir DIR     keep settings, profiles and macros in DIR\n"
     "  --skin DIR         use the skin in DIR\n"
@@ -43,6 +46,9 @@ std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args,
             options.help = true;
         } else if (arg == "--data-dir") {
             if (!value(options.dataDir)) return fail("--data-dir needs a folder");
+        } else if (arg == "--device-socket") {
+            if (!value(options.deviceSocket))
+                return fail("--device-socket needs the socket's path");
         } else if (arg == "--skin") {
             if (!value(options.skinDir)) return fail("--skin needs a folder");
         } else if (arg == "--list-controls") {
@@ -56,6 +62,8 @@ std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args,
             return fail("unknown argument " + arg);
         }
     }
+    if (options.simulate && options.deviceSocket)
+        return fail("--simulate and --device-socket exclude each other");
     return options;
 }
 

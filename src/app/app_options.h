@@ -8,10 +8,11 @@
 namespace vq::app {
 
 struct AppOptions {
-    bool simulate = false;               // --simulate: the simulated mouse, plugged in
-    bool trace = false;                  // --trace: every report to standard error
-    bool verbose = false;                // --verbose: debug lines to standard error
-    bool help = false;                   // --help
+    bool simulate = false;                    // --simulate: the simulated mouse, plugged in
+    std::optional<std::string> deviceSocket;  // --device-socket PATH: an emulator's device
+    bool trace = false;                       // --trace: every report to standard error
+    bool verbose = false;                     // --verbose: debug lines to standard error
+    bool help = false;                        // --help
     bool exitWhenShown = false;          // --exit-when-shown: report the start-up time and quit
     std::optional<std::string> dataDir;  // --data-dir DIR
     std::optional<std::string> skinDir;  // --skin DIR (default: "skin" beside the program)

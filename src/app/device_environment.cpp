@@ -1,6 +1,9 @@
 #include "app/device_environment.h"
 
 #include "platform/hid_system.h"
+#if !defined(_WIN32)
+#include "platform/socket/socket_backend.h"
+#endif
 
 namespace vq::app {
 
@@ -16,6 +19,21 @@ std::unique_ptr<DeviceEnvironment> DeviceEnvironment::System(std::string* note) 
         if (note) *note = whyNot;
     }
     return env;
+}
+
+std::unique_ptr<DeviceEnvironment> DeviceEnvironment::Socket(const std::string& path,
+                                                             std::string* note) {
+#if defined(_WIN32)
+    (void)path;
+    if (note) *note = "devices on a local socket are not supported on Windows";
+    return nullptr;
+#else
+    auto env = std::make_unique<DeviceEnvironment>();
+    env->system_ = platform::SocketHidBackend::Connect(path, note);
+    if (!env->system_) return nullptr;
+    env->backend_ = env->system_.get();
+    return env;
+#endif
 }
 
 std::unique_ptr<DeviceEnvironment> DeviceEnvironment::Simulated(sim::WireTiming timing) {

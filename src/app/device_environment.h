@@ -16,6 +16,9 @@ class DeviceEnvironment {
     // The system's HID access; when this build or system has none, an empty bus (no device ever
     // appears) and the reason in `note`.
     static std::unique_ptr<DeviceEnvironment> System(std::string* note);
+    // The devices an emulator serves on a local socket; nothing (and the reason in `note`) when
+    // it cannot be reached.
+    static std::unique_ptr<DeviceEnvironment> Socket(const std::string& path, std::string* note);
     // A simulated mouse, plugged in, with the USB wire timing of a real one.
     static std::unique_ptr<DeviceEnvironment> Simulated(sim::WireTiming timing = {});
 
