@@ -175,8 +175,7 @@ void CMainWnd::PrepareControls(QWidget* scope) {
 void CMainWnd::OnPageBuilt(QWidget* page) {
     router_.Attach(page);
     PrepareControls(page);
-    for (const FamilyFill& fill : shownFills_)
-        ShowProfileFamily(fill);
+    if (pages_) pages_->profiles.ShowFills();
 }
 
 void CMainWnd::ConnectWindowControls() {
@@ -250,24 +249,6 @@ void CMainWnd::ShowConnectionState() {
     status->style()->polish(status);
 }
 
-void CMainWnd::CreateTray() {
-    const QIcon icon(ui_->ResolveImage("app_icon.svg"));
-    setWindowIcon(icon);
-    tray_ = new QSystemTrayIcon(icon, this);
-    tray_->setToolTip("Varnhold Quillet");
-    trayMenu_ = new QMenu();
-    trayMenu_->setObjectName("tray_menu");
-    connect(trayMenu_, &QMenu::aboutToShow, this, [this] { RebuildTrayMenu(); });
-    tray_->setContextMenu(trayMenu_);
-    connect(tray_, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger) OnTrayLeftClick();
-            });
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        Log(LogLevel::Info, "no system tray on this desktop; the tray icon is created anyway");
-    tray_->show();
-}
-
 // ---- start-up ---------------------------------------------------------------------------------
 
 void CMainWnd::WindowInit() {
@@ -283,7 +264,7 @@ void CMainWnd::WindowInit() {
     if (settings_.Flags() == 1)
         SetRootBackground(false, 0, QString::fromStdString(settings_.Image()));
     // 3. The profile lists: keyboard, mouse, mousepad.
-    FillProfileLists();
+    if (pages_) pages_->profiles.Fill();
     // 4. The devices' identities are their controllers'.
     // 5. The installer's language hint.
     ApplyLanguageHint();
@@ -587,113 +568,6 @@ bool CMainWnd::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
-}
-
-// ---- profile lists ----------------------------------------------------------------------------
-
-void CMainWnd::FillProfileLists() {
-    for (DeviceKind kind : kFillOrder) {
-        for (const FamilyFill& fill : hub_->Store().InitProfileKind(kind)) {
-            shownFills_.push_back(fill);
-            ShowProfileFamily(fill);
-            switch (fill.result) {
-                case FamilyFillResult::DefaultMissing:
-                    ShowMessage(this, {}, "message_text_8", true);
-                    break;
-                case FamilyFillResult::DefaultBadFormat:
-                    ShowMessage(this, {}, "message_text_9", true);
-                    break;
-                case FamilyFillResult::WriteFailed:
-                    Logf(LogLevel::Error, "the first %s %s profile could not be written in %s",
-                         DeviceKindPrefix(kind), FamilyName(fill.family),
-                         hub_->Store().DataFolder().string().c_str());
-                    break;
-                default:
-                    break;
-            }
-        }
-    }
-}
-
-void CMainWnd::ShowProfileFamily(const FamilyFill& fill) {
-    static const char* const kFamilyControl[] = {"device", "deng", "key"};
-    const QString base =
-        QStringLiteral("%1_%2_profile_")
-            .arg(DeviceKindPrefix(fill.kind), kFamilyControl[static_cast<int>(fill.family)]);
-    QStringList names;
-    for (const std::string& name : fill.index.names)
-        names << QString::fromStdString(name);
-    // The stored selection is shown; choosing it (and loading the profile) is the user's or the
-    // mouse's arrival.
-    const int selected = fill.index.selected;
-    // Lists on pages not built yet are filled when their page is built.
-    if (auto* combo = BuiltControl<QComboBox>(base + "combo")) {
-        const QSignalBlocker quiet(combo);
-        combo->clear();
-        combo->addItems(names);
-        combo->setCurrentIndex(selected);
-    } else if (auto* list = BuiltControl<QListWidget>(base + "combo")) {
-        const QSignalBlocker quiet(list);
-        list->clear();
-        list->addItems(names);
-        list->setCurrentRow(selected);
-    }
-    if (auto* edit = BuiltControl<QLineEdit>(base + "name_edit"))
-        edit->setText(selected >= 0 && selected < names.size() ? names[selected] : QString());
-}
-
-// ---- tray menu ----------------------------------------------------------------------------------
-
-QMenu* CMainWnd::RebuildTrayMenu() {
-    trayMenu_->clear();
-    auto add = [this](const QString& name, const QString& text, const QString& shown) {
-        QAction* action = trayMenu_->addAction(shown);
-        action->setObjectName(name);
-        action->setData(text);
-        connect(action, &QAction::triggered, this,
-                [this, name, text] { OnMenuCommand(name, text); });
-    };
-    const int language = settings_.Language();
-    const QString exitText = language == 0   ? QStringLiteral("Close")
-                             : language == 1 ? QStringLiteral("关闭")
-                                             : QString();
-    add("exit", exitText, exitText);
-    QFile file(ui_->FilePath("menu1.xml"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        Log(LogLevel::Warning, "skin: menu1.xml is missing; the tray menu has only its exit item");
-        return trayMenu_;
-    }
-    QXmlStreamReader xml(&file);
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
-        if (xml.name() != QLatin1String("item")) continue;
-        const QString name = xml.attributes().value("name").toString();
-        const QString text = xml.attributes().value("text").toString();
-        add(name, text, ui_->TextOrId(text));
-    }
-    if (xml.hasError())
-        LogLine(LogLevel::Warning, QStringLiteral("skin: menu1.xml: %1").arg(xml.errorString()));
-    return trayMenu_;
-}
-
-void CMainWnd::OnMenuCommand(const QString& name, const QString& text) {
-    const QString lower = name.toLower();
-    if (lower == "lan_en") {
-        SwitchLanguage(0);
-    } else if (lower == "lan_cn") {
-        SwitchLanguage(1);
-    } else if (lower == "about_setting") {
-        if (aboutOpener_)
-            aboutOpener_(*this);
-        else
-            Log(LogLevel::Warning, "the About window is not part of this build");
-    } else if (name == "exit") {
-        Exit();
-    } else if (name == "Menu_Import" || name == "Menu_Export") {
-        // Handled by the profile pages.
-    } else {
-        ShowMessage(this, {}, text, true);
-    }
 }
 
 // ---- skin ---------------------------------------------------------------------------------------

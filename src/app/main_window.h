@@ -181,8 +181,6 @@ class CMainWnd : public QWidget, public SkinReceiver {
     void MouseArrived();
     void MouseLeft();
     void ShowConnectionState();
-    void FillProfileLists();
-    void ShowProfileFamily(const FamilyFill& fill);
     void OnPageBuilt(QWidget* page);
     void PrepareControls(QWidget* scope);
     void UpdateAnimation();
@@ -208,7 +206,6 @@ class CMainWnd : public QWidget, public SkinReceiver {
     QPointer<CSkinFrame> skinFrame_;
     // Named controls looked up once the skin is built.
     std::map<QString, QPointer<QWidget>> windowButtons_;
-    std::vector<FamilyFill> shownFills_;
 
     bool dragging_ = false;
     QPoint dragOffset_;

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QSignalBlocker>
 
 #include "app/device_hub.h"
@@ -92,6 +93,62 @@ void ProfilePanel::ShowSelection(DeviceKind kind, ProfileFamily family, int inde
             name->setText(list->itemText(index));
     }
     ShowLink(kind, family, index);
+}
+
+void ProfilePanel::Fill() {
+    for (DeviceKind kind : kKinds) {
+        for (const FamilyFill& fill : hub_.Store().InitProfileKind(kind)) {
+            fills_.push_back(fill);
+            ShowFamily(fill);
+            switch (fill.result) {
+                case FamilyFillResult::DefaultMissing:
+                    ShowMessage(&window_, {}, "message_text_8", true);
+                    break;
+                case FamilyFillResult::DefaultBadFormat:
+                    ShowMessage(&window_, {}, "message_text_9", true);
+                    break;
+                case FamilyFillResult::WriteFailed:
+                    Logf(LogLevel::Error, "the first %s %s profile could not be written in %s",
+                         DeviceKindPrefix(kind), FamilyName(fill.family),
+                         hub_.Store().DataFolder().string().c_str());
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+}
+
+void ProfilePanel::ShowFamily(const FamilyFill& fill) {
+    static const char* const kFamilyControl[] = {"device", "deng", "key"};
+    const QString base =
+        QStringLiteral("%1_%2_profile_")
+            .arg(DeviceKindPrefix(fill.kind), kFamilyControl[static_cast<int>(fill.family)]);
+    QStringList names;
+    for (const std::string& name : fill.index.names)
+        names << QString::fromStdString(name);
+    // The stored selection is shown; choosing it (and loading the profile) is the user's or the
+    // mouse's arrival.
+    const int selected = fill.index.selected;
+    // Lists on pages not built yet are filled when their page is built.
+    if (auto* combo = window_.BuiltControl<QComboBox>(base + "combo")) {
+        const QSignalBlocker quiet(combo);
+        combo->clear();
+        combo->addItems(names);
+        combo->setCurrentIndex(selected);
+    } else if (auto* list = window_.BuiltControl<QListWidget>(base + "combo")) {
+        const QSignalBlocker quiet(list);
+        list->clear();
+        list->addItems(names);
+        list->setCurrentRow(selected);
+    }
+    if (auto* edit = window_.BuiltControl<QLineEdit>(base + "name_edit"))
+        edit->setText(selected >= 0 && selected < names.size() ? names[selected] : QString());
+}
+
+void ProfilePanel::ShowFills() {
+    for (const FamilyFill& fill : fills_)
+        ShowFamily(fill);
 }
 
 }  // namespace vq::app

@@ -4,6 +4,7 @@
 // selection and the profile's program link.
 
 #include <QString>
+#include <vector>
 
 #include "core/device/device_kind.h"
 #include "core/profile/profile_payload.h"
@@ -29,12 +30,20 @@ class ProfilePanel {
 
     static QString ListName(DeviceKind kind, ProfileFamily family);
 
+    // The start-up fill of every family's list (keyboard, mouse, mousepad): the index's names,
+    // or on the first run the first profile made from the shipped default.
+    void Fill();
+    // Shows the fills again (the lists of a page built later).
+    void ShowFills();
+
   private:
+    void ShowFamily(const FamilyFill& fill);
     QComboBox* List(DeviceKind kind, ProfileFamily family) const;
     void ShowLink(DeviceKind kind, ProfileFamily family, int index);
 
     CMainWnd& window_;
     DeviceHub& hub_;
+    std::vector<FamilyFill> fills_;
 };
 
 }  // namespace vq::app
