@@ -13,7 +13,7 @@
 
 #include "core/macro/macro_file.h"
 #include "core/profile/profile_file.h"
-#include "core/profile/shipped_defaults.h"
+#include "core/defaults/shipped_defaults.h"
 #include "defaults/recoil_patterns.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The default files the build writes beside the program: each loads back through its model and
 // carries sensible factory settings; the cursor scripts have the shape the bullet editor expects.
 
-#include "core/profile/shipped_defaults.h"
+#include "core/defaults/shipped_defaults.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/profile/shipped_defaults.h"
+#include "core/defaults/shipped_defaults.h"
 
 #include "core/keyboard/keyboard_defaults.h"
 #include "core/mouse/mouse_model.h"
