@@ -34,9 +34,7 @@ const char* kUsage =
     "  info       the mouse's information record\n"
     "  read       the mouse's settings (the full read at connect, then its live record)\n"
     "  profiles   create the first profiles where there are none and list every family's\n"
-    "  profile add KIND FAMILY NAME\n"
-    "             add a profile from the shipped default (KIND ms, kb or mp; FAMILY device,\n"
-    "             light or key)\n"
+    "%PROFILE%"
     "  macro list | show NAME | add NAME | delete NAME | rename OLD NEW | import FILE |\n"
     "        export NAME FILE\n"
     "             the macro library of --kind ms (the mouse, default) or kb (the keyboard)\n"
@@ -313,6 +311,12 @@ int ReadCommand(Environment& env, const Options& options, std::ostream& out, std
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const std::string usage = [] {
+        std::string text = kUsage;
+        text.replace(text.find("%PROFILE%"), 9, kProfileUsage);
+        return text;
+    }();
+    const char* const kUsage = usage.c_str();
     Options options;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];

@@ -1,5 +1,5 @@
 #pragma once
-// quilletctl's commands on the profile store: `profiles` and `profile add`.
+// quilletctl's commands on the profile store: `profiles` and `profile VERB KIND FAMILY ...`.
 
 #include <iosfwd>
 #include <optional>
@@ -13,11 +13,13 @@ struct FileOptions {
     std::optional<std::string> programDir;  // --program-dir (the shipped defaults)
 };
 
-// Runs the first-run fill of every family (keyboard, mouse, mousepad) and lists each family's
+// Runs the start-up fill of every kind (keyboard, mouse, mousepad) and lists each family's
 // profiles, the selected one marked with '*'.
 int ProfilesCommand(const FileOptions& options, std::ostream& out, std::ostream& err);
-// `profile add KIND FAMILY NAME`: adds a profile from the shipped default.
+// `profile list|add|delete|copy|rename|import|export|reset|select|link|unlink KIND FAMILY ...`.
 int ProfileCommand(const FileOptions& options, const std::vector<std::string>& operands,
                    std::ostream& out, std::ostream& err);
+// The usage lines of `profile`, for the program's help.
+extern const char* const kProfileUsage;
 
 }  // namespace vq::cli

@@ -167,7 +167,7 @@ TEST_F(ProfileStoreTest, AMissingOrBadDefaultStopsTheKindsFillWithoutWritingIt) 
     EXPECT_EQ(TempDir::EntriesOf(KindDir(DeviceKind::Keyboard)), std::vector<std::string>{});
 }
 
-TEST_F(ProfileStoreTest, ADeletedIndexReseedsFromTheDefaultsAndVariantOneUsesThe15Files) {
+TEST_F(ProfileStoreTest, ADeletedIndexListsTheFilesAgainAndVariantOneUsesThe15Files) {
     store.SetKeyboardVariant(1);
     store.InitProfileKind(DeviceKind::Keyboard);
     for (ProfileFamily family : FamiliesOf(DeviceKind::Keyboard)) {
@@ -179,12 +179,18 @@ TEST_F(ProfileStoreTest, ADeletedIndexReseedsFromTheDefaultsAndVariantOneUsesThe
     FakeModel model(DeviceKind::Keyboard);
     ASSERT_EQ(store.SaveSelectedProfile(DeviceKind::Keyboard, ProfileFamily::Light, model),
               SaveResult::Saved);
+    // The user's saved profile survives the loss of the index: it is listed again, not reseeded.
+    const std::string saved = ReadBytes(KindDir(DeviceKind::Keyboard) / "profile1.led");
     fs::remove(KindDir(DeviceKind::Keyboard) / "kbProfile.ini");
     store.SetKeyboardVariant(0);
-    for (const FamilyFill& fill : store.InitProfileKind(DeviceKind::Keyboard))
-        EXPECT_EQ(fill.result, FamilyFillResult::Seeded);
+    for (const FamilyFill& fill : store.InitProfileKind(DeviceKind::Keyboard)) {
+        EXPECT_EQ(fill.result, FamilyFillResult::Relisted);
+        EXPECT_EQ(fill.index.names, std::vector<std::string>{"profile1"});
+        EXPECT_EQ(fill.index.selected, 0);
+    }
+    EXPECT_EQ(ReadBytes(KindDir(DeviceKind::Keyboard) / "profile1.led"), saved);
     EXPECT_EQ(ProfilePayload(DeviceKind::Keyboard, ProfileFamily::Light, "profile1.led"),
-              DefaultPayload(DeviceKind::Keyboard, ProfileFamily::Light, 0));
+              model.payloads[ProfileFamily::Light]);
 }
 
 TEST_F(ProfileStoreTest, LoadHandsThePayloadToTheModelOrLeavesTheModelAlone) {
@@ -264,7 +270,7 @@ TEST_F(ProfileStoreTest, FileNamesMatchWithoutRegardToCase) {
 
 TEST_F(ProfileStoreTest, SaveWritesTheStoredSelectionOnlyWhenItNamesAListedProfile) {
     store.InitProfileKind(DeviceKind::Mouse);
-    ASSERT_EQ(store.AddProfile(DeviceKind::Mouse, ProfileFamily::Light, "game"), AddResult::Added);
+    ASSERT_TRUE(store.AddProfile(DeviceKind::Mouse, ProfileFamily::Light, "game").ok());
     ASSERT_TRUE(store.SetSelection(DeviceKind::Mouse, ProfileFamily::Light, 1));
     FakeModel model(DeviceKind::Mouse);
     model.payloads[ProfileFamily::Light] = Pattern(64, 0x33);
@@ -306,14 +312,18 @@ TEST_F(ProfileStoreTest, BadOrTakenNamesAreRefusedAndNothingIsWritten) {
          {std::string("../x"), std::string("a/b"), std::string("a\\b"), std::string(""),
           std::string(300, 'n'), std::string(".."), std::string("CON"), std::string("nul.txt"),
           std::string("a:b"), std::string("tab\there"), std::string(" padded")}) {
-        NameCheck why = NameCheck::Ok;
-        EXPECT_EQ(store.AddProfile(DeviceKind::Mouse, ProfileFamily::Device, name, &why),
-                  AddResult::BadName)
-            << name;
-        EXPECT_NE(why, NameCheck::Ok);
+        const ProfileResult r = store.AddProfile(DeviceKind::Mouse, ProfileFamily::Device, name);
+        if (name.empty()) {
+            EXPECT_EQ(r.error, ProfileError::EmptyName);
+            continue;
+        }
+        EXPECT_EQ(r.error, ProfileError::BadName) << name;
+        EXPECT_NE(r.nameCheck, NameCheck::Ok);
     }
-    EXPECT_EQ(store.AddProfile(DeviceKind::Mouse, ProfileFamily::Device, "PROFILE1"),
-              AddResult::NameTaken);
+    const ProfileResult taken =
+        store.AddProfile(DeviceKind::Mouse, ProfileFamily::Device, "PROFILE1");
+    EXPECT_EQ(taken.error, ProfileError::NameTaken);
+    EXPECT_EQ(taken.textId, "message_text_15");
     EXPECT_EQ(snapshot(), before);
     EXPECT_FALSE(fs::exists(data.path() / "x.config"));
 
@@ -328,14 +338,19 @@ TEST_F(ProfileStoreTest, BadOrTakenNamesAreRefusedAndNothingIsWritten) {
     EXPECT_FALSE(fs::exists(data.path() / "escape.pro"));
 }
 
-TEST_F(ProfileStoreTest, AddAppendsAProfileFromTheDefaultAndKeepsTheSelection) {
+TEST_F(ProfileStoreTest, AddAppendsAProfileFromTheDefaultAndSelectsIt) {
     store.InitProfileKind(DeviceKind::Keyboard);
-    ASSERT_TRUE(store.SetLink(DeviceKind::Keyboard, ProfileFamily::Key, 0, {true, "C:\\game.exe"}));
-    EXPECT_EQ(store.AddProfile(DeviceKind::Keyboard, ProfileFamily::Device, "Späť"),
-              AddResult::Added);
+    ASSERT_TRUE(store
+                    .LinkProfile(DeviceKind::Keyboard, ProfileFamily::Key, ProfileTarget::At(0),
+                                 "C:\\game.exe")
+                    .ok());
+    const ProfileResult added =
+        store.AddProfile(DeviceKind::Keyboard, ProfileFamily::Device, "Späť");
+    ASSERT_TRUE(added.ok());
+    EXPECT_EQ(added.index, 1);
     const FamilyIndex index = store.ReadIndex(DeviceKind::Keyboard, ProfileFamily::Device);
     EXPECT_EQ(index.names, (std::vector<std::string>{"profile1", "Späť"}));
-    EXPECT_EQ(index.selected, 0);
+    EXPECT_EQ(index.selected, 1);
     EXPECT_EQ(ProfilePayload(DeviceKind::Keyboard, ProfileFamily::Device, "Späť.config"),
               DefaultPayload(DeviceKind::Keyboard, ProfileFamily::Device, 0));
     EXPECT_FALSE(store.Link(DeviceKind::Keyboard, ProfileFamily::Device, 1).linked);
@@ -345,8 +360,10 @@ TEST_F(ProfileStoreTest, AddAppendsAProfileFromTheDefaultAndKeepsTheSelection) {
     EXPECT_TRUE(store.Link(DeviceKind::Keyboard, ProfileFamily::Key, 0).linked);
 
     fs::remove(program / "kbdevicedefault.config");
-    EXPECT_EQ(store.AddProfile(DeviceKind::Keyboard, ProfileFamily::Device, "other"),
-              AddResult::DefaultMissing);
+    const ProfileResult missing =
+        store.AddProfile(DeviceKind::Keyboard, ProfileFamily::Device, "other");
+    EXPECT_EQ(missing.error, ProfileError::SourceMissing);
+    EXPECT_EQ(missing.textId, "message_text_8");
     EXPECT_EQ(store.ReadIndex(DeviceKind::Keyboard, ProfileFamily::Device).names.size(), 2u);
     EXPECT_FALSE(fs::exists(KindDir(DeviceKind::Keyboard) / "other.config"));
 }

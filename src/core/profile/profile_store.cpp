@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "core/profile/profile_edit.h"
 #include "core/util/ini_file.h"
 #include "core/util/log.h"
 
@@ -142,24 +143,10 @@ const char* FamilyFillResultName(FamilyFillResult result) {
             return "default has a bad format";
         case FamilyFillResult::WriteFailed:
             return "write failed";
-    }
-    return "?";
-}
-
-const char* AddResultText(AddResult result) {
-    switch (result) {
-        case AddResult::Added:
-            return "added";
-        case AddResult::BadName:
-            return "the name is not allowed";
-        case AddResult::NameTaken:
-            return "a profile of that name exists";
-        case AddResult::DefaultMissing:
-            return "the shipped default file is missing";
-        case AddResult::DefaultBadFormat:
-            return "the shipped default file is not a profile file";
-        case AddResult::WriteFailed:
-            return "the profile could not be written";
+        case FamilyFillResult::Relisted:
+            return "listed from the folder";
+        case FamilyFillResult::IndexUnreadable:
+            return "index unreadable";
     }
     return "?";
 }
@@ -169,16 +156,25 @@ const char* AddResultText(AddResult result) {
 ProfileStore::ProfileStore(fs::path dataFolder, fs::path programFolder, int keyboardVariant)
     : dataFolder_(std::move(dataFolder)),
       programFolder_(std::move(programFolder)),
-      keyboardVariant_(keyboardVariant) {}
+      keyboardVariant_(keyboardVariant),
+      files_(&SystemProfileFiles()) {}
 
-std::optional<fs::path> ProfileStore::KindFolder(DeviceKind kind) const {
+std::optional<fs::path> ProfileStore::KindFolder(DeviceKind kind, FileProblem* why) const {
     const fs::path folder = dataFolder_ / DeviceKindPrefix(kind);
     std::error_code ec;
     fs::create_directories(folder, ec);
+    const std::error_code made = ec;
     if (!fs::is_directory(folder, ec)) {
-        Logf(LogLevel::Error, "the folder %s could not be created", Utf8FromPath(folder).c_str());
+        FileProblem problem = made ? FileProblemFromError(made) : FileProblem::Other;
+        // A file where a folder on the way should be reads as "exists" to create_directories.
+        if (made == std::errc::file_exists || made == std::errc::not_a_directory)
+            problem = FileProblem::NotAFolder;
+        if (why) *why = problem;
+        Logf(LogLevel::Error, "the folder %s could not be created: %s",
+             Utf8FromPath(folder).c_str(), DescribeFileProblem(problem));
         return std::nullopt;
     }
+    if (why) *why = FileProblem::None;
     return folder;
 }
 
@@ -228,8 +224,11 @@ int ProfileStore::StoredSelection(DeviceKind kind, ProfileFamily family) const {
 }
 
 bool ProfileStore::SetSelection(DeviceKind kind, ProfileFamily family, int index) {
-    return WriteIniString(IndexPath(kind), FamilySchema(kind, family).selectSection, kSelectKey,
-                          IndexKey(index));
+    Edit edit(*this, kind);
+    if (!edit.ok()) return false;
+    if (!edit.Index().Write(FamilySchema(kind, family).selectSection, kSelectKey, IndexKey(index)))
+        return false;
+    return edit.Commit().ok();
 }
 
 ProfileLink ProfileStore::Link(DeviceKind kind, ProfileFamily family, int index) const {
@@ -239,15 +238,6 @@ ProfileLink ProfileStore::Link(DeviceKind kind, ProfileFamily family, int index)
     link.linked = doc.ReadString(schema.linkFlagSection, IndexKey(index), "0") != "0";
     link.programPath = doc.ReadString(schema.linkPathSection, IndexKey(index), "0");
     return link;
-}
-
-bool ProfileStore::SetLink(DeviceKind kind, ProfileFamily family, int index,
-                           const ProfileLink& link) {
-    const ProfileFamilySchema& schema = FamilySchema(kind, family);
-    return UpdateIniFile(IndexPath(kind), [&](IniDocument& doc) {
-        return doc.Write(schema.linkFlagSection, IndexKey(index), link.linked ? "1" : "0") &&
-               doc.Write(schema.linkPathSection, IndexKey(index), link.programPath);
-    });
 }
 
 ProfileReadResult ProfileStore::ReadDefault(DeviceKind kind, ProfileFamily family,
@@ -293,8 +283,11 @@ ProfileReadResult ProfileStore::LoadProfile(DeviceKind kind, ProfileFamily famil
 
 SaveResult ProfileStore::SaveSelectedProfile(DeviceKind kind, ProfileFamily family,
                                              ProfilePayloadModel& model) const {
-    const FamilyIndex list = ReadIndex(kind, family);
-    const int selected = StoredSelection(kind, family);
+    // Under the edit lock, so that a save never writes the file of a profile being deleted.
+    Edit edit(*this, kind);
+    if (!edit.ok()) return SaveResult::WriteFailed;
+    const FamilyList list = edit.List(family);
+    const int selected = list.select;
     // A selection past the list would name a deleted profile left in the index.
     if (selected < 0 || selected >= static_cast<int>(list.names.size())) {
         Logf(LogLevel::Warning, "no %s %s profile is selected (select=%d, %d listed); not saved",
@@ -312,43 +305,105 @@ SaveResult ProfileStore::SaveSelectedProfile(DeviceKind kind, ProfileFamily fami
              static_cast<int>(PayloadSize(kind, family)));
         return SaveResult::WriteFailed;
     }
-    return WriteProfileFile(*path, payload, KindCode(kind)) ? SaveResult::Saved
-                                                            : SaveResult::WriteFailed;
+    FileProblem why = FileProblem::None;
+    if (files_->Write(*path, EncodeProfileFile(payload, KindCode(kind)), &why))
+        return SaveResult::Saved;
+    Logf(LogLevel::Debug, "文件打开失败 %s", Utf8FromPath(*path).c_str());
+    return SaveResult::WriteFailed;
 }
 
 FamilyFill ProfileStore::InitProfileFamily(DeviceKind kind, ProfileFamily family) {
-    FamilyFill fill{kind, family, FamilyFillResult::Listed, ReadIndex(kind, family)};
-    if (!fill.index.names.empty()) return fill;
+    FamilyFill fill{kind, family, FamilyFillResult::Listed, {}, {}, FileProblem::None};
+    Edit edit(*this, kind);
+    if (!edit.ok()) {
+        const ProfileResult& failure = edit.Failure();
+        fill.result = failure.error == ProfileError::IndexUnreadable
+                          ? FamilyFillResult::IndexUnreadable
+                          : FamilyFillResult::WriteFailed;
+        fill.file = failure.file;
+        fill.problem = failure.problem;
+        return fill;
+    }
+    const ProfileFamilySchema& schema = FamilySchema(kind, family);
+    FamilyList list = edit.List(family);
+    if (!list.names.empty()) {
+        fill.index.names = std::move(list.names);
+        fill.index.selected =
+            list.select >= 0 && list.select < static_cast<int>(fill.index.names.size())
+                ? list.select
+                : -1;
+        return fill;
+    }
 
-    // First run (or an index without this family): "profile1" from the shipped default.
+    // No list of the family: a first run, or an index that lost the family's sections. Profile
+    // files already in the folder are the user's: they are listed, never replaced.
+    std::vector<std::string> found = edit.FamilyFiles(family);
+    if (!found.empty()) {
+        const size_t extension = schema.extension.size();
+        for (std::string& file : found)
+            file.resize(file.size() - extension);
+        std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
+            const std::string fa = FoldCase(a), fb = FoldCase(b);
+            return fa != fb ? fa < fb : a < b;
+        });
+        if (found.size() > static_cast<size_t>(kMaxProfiles)) found.resize(kMaxProfiles);
+        IniDocument& doc = edit.Index();
+        bool written =
+            doc.Write(schema.countSection, kCountKey, IndexKey(static_cast<int>(found.size())));
+        for (size_t i = 0; i < found.size(); ++i) {
+            const std::string key = IndexKey(static_cast<int>(i));
+            written = written && doc.Write(schema.nameSection, key, found[i]) &&
+                      doc.Write(schema.linkFlagSection, key, "0");
+        }
+        written = written && doc.Write(schema.selectSection, kSelectKey, "0");
+        const ProfileResult committed = written ? edit.Commit() : ProfileResult{};
+        if (!written || !committed.ok()) {
+            fill.result = FamilyFillResult::WriteFailed;
+            fill.file = edit.IndexFile();
+            fill.problem = committed.problem;
+            return fill;
+        }
+        Logf(LogLevel::Warning,
+             "%s had no list of the %s %s profiles; the %d found in %s are listed",
+             IndexFileName(kind).c_str(), DeviceKindPrefix(kind), FamilyName(family),
+             static_cast<int>(found.size()), Utf8FromPath(edit.Folder()).c_str());
+        fill.result = FamilyFillResult::Relisted;
+        fill.index = FamilyIndex{std::move(found), 0};
+        return fill;
+    }
+
+    // First run: "profile1" from the shipped default.
     const std::string name = "profile1";
     fill.index = FamilyIndex{{name}, -1};
     std::vector<uint8_t> payload(PayloadSize(kind, family), 0);
     switch (ReadDefault(kind, family, payload)) {
         case ProfileReadResult::Missing:
             fill.result = FamilyFillResult::DefaultMissing;
+            fill.file = DefaultPath(kind, family);
             return fill;
         case ProfileReadResult::BadFormat:
             fill.result = FamilyFillResult::DefaultBadFormat;
+            fill.file = DefaultPath(kind, family);
             return fill;
         case ProfileReadResult::Ok:
             break;
     }
     const std::optional<fs::path> path = ProfilePath(kind, family, name);
-    // Without its file the profile is not entered in the index, so the next start tries again.
-    if (!path || !WriteProfileFile(*path, payload, KindCode(kind))) {
+    if (!path) {
         fill.result = FamilyFillResult::WriteFailed;
         return fill;
     }
-    const ProfileFamilySchema& schema = FamilySchema(kind, family);
-    const bool indexed = UpdateIniFile(IndexPath(kind), [&](IniDocument& doc) {
-        return doc.Write(schema.countSection, kCountKey, "1") &&
-               doc.Write(schema.linkFlagSection, "0", "0") &&
-               doc.Write(schema.nameSection, "0", name) &&
-               doc.Write(schema.selectSection, kSelectKey, "0");
-    });
-    if (!indexed) {
+    edit.Create(*path, EncodeProfileFile(payload, KindCode(kind)));
+    IniDocument& doc = edit.Index();
+    const bool written = doc.Write(schema.countSection, kCountKey, "1") &&
+                         doc.Write(schema.linkFlagSection, "0", "0") &&
+                         doc.Write(schema.nameSection, "0", name) &&
+                         doc.Write(schema.selectSection, kSelectKey, "0");
+    const ProfileResult committed = written ? edit.Commit() : ProfileResult{};
+    if (!written || !committed.ok()) {
         fill.result = FamilyFillResult::WriteFailed;
+        fill.file = committed.file;
+        fill.problem = committed.problem;
         return fill;
     }
     fill.result = FamilyFillResult::Seeded;
@@ -358,44 +413,16 @@ FamilyFill ProfileStore::InitProfileFamily(DeviceKind kind, ProfileFamily family
 
 std::vector<FamilyFill> ProfileStore::InitProfileKind(DeviceKind kind) {
     std::vector<FamilyFill> fills;
+    Recover(kind);
     for (ProfileFamily family : FamiliesOf(kind)) {
         fills.push_back(InitProfileFamily(kind, family));
         const FamilyFillResult result = fills.back().result;
         if (result == FamilyFillResult::DefaultMissing ||
-            result == FamilyFillResult::DefaultBadFormat)
+            result == FamilyFillResult::DefaultBadFormat ||
+            result == FamilyFillResult::IndexUnreadable)
             break;
     }
     return fills;
-}
-
-AddResult ProfileStore::AddProfile(DeviceKind kind, ProfileFamily family, std::string_view name,
-                                   NameCheck* why) {
-    const ProfileFamilySchema& schema = FamilySchema(kind, family);
-    const NameCheck check = CheckFileStem(name, schema.extension);
-    if (why) *why = check;
-    if (check != NameCheck::Ok) return AddResult::BadName;
-    const FamilyIndex list = ReadIndex(kind, family);
-    for (const std::string& existing : list.names)
-        if (EqualsNoCase(existing, name)) return AddResult::NameTaken;
-
-    std::vector<uint8_t> payload(PayloadSize(kind, family), 0);
-    switch (ReadDefault(kind, family, payload)) {
-        case ProfileReadResult::Missing:
-            return AddResult::DefaultMissing;
-        case ProfileReadResult::BadFormat:
-            return AddResult::DefaultBadFormat;
-        case ProfileReadResult::Ok:
-            break;
-    }
-    const std::optional<fs::path> path = ProfilePath(kind, family, name);
-    if (!path || !WriteProfileFile(*path, payload, KindCode(kind))) return AddResult::WriteFailed;
-    const int count = static_cast<int>(list.names.size()) + 1;
-    const bool indexed = UpdateIniFile(IndexPath(kind), [&](IniDocument& doc) {
-        return doc.Write(schema.countSection, kCountKey, IndexKey(count)) &&
-               doc.Write(schema.nameSection, IndexKey(count - 1), name) &&
-               doc.Write(schema.linkFlagSection, IndexKey(count - 1), "0");
-    });
-    return indexed ? AddResult::Added : AddResult::WriteFailed;
 }
 
 }  // namespace vq

@@ -8,11 +8,19 @@
 // File names match without regard to case on every platform: "x.pro" and "x.PRO" are one file.
 // Names that are not safe file names are refused; nothing is written for them.
 //
-// Threads: index changes are serialised by the INI layer, files are replaced atomically, so the
-// presence and watcher threads may read while the window's thread writes.
+// Every change of an index and its files is one serialised edit (ProfileEdit): a process-wide
+// lock, and a journal in the kind folder that names the files an edit creates or makes obsolete.
+// The index is written last, atomically, and decides: after a crash or a failed step, a file the
+// journal names is kept when the index lists its name and removed when it does not. So the index
+// and the files always show the state before an edit or after it, never a listed name without
+// its file or a file without its entry. Files are replaced atomically, so the presence and
+// watcher threads may read while the window's thread writes.
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,7 +30,9 @@
 #include "core/device/device_kind.h"
 #include "core/profile/profile_file.h"
 #include "core/profile/profile_payload.h"
+#include "core/util/atomic_file.h"
 #include "core/util/file_names.h"
+#include "core/util/ini_file.h"
 
 namespace vq {
 
@@ -73,7 +83,7 @@ std::optional<std::filesystem::path> ResolveDataFolder(
 std::optional<std::filesystem::path> ResolveDataFolder(
     const std::optional<std::filesystem::path>& explicitFolder, DocumentsFolderSource* documents);
 
-// ---- the store
+// ---- results
 
 // What an index says of one family.
 struct FamilyIndex {
@@ -84,9 +94,11 @@ struct FamilyIndex {
 enum class FamilyFillResult {
     Listed,            // the index listed the family's profiles
     Seeded,            // first run: "profile1" was created from the shipped default
+    Relisted,          // the index had no list of the family; the files in the folder were listed
     DefaultMissing,    // first run, and the shipped default is missing
     DefaultBadFormat,  // first run, and the shipped default is not a profile file
     WriteFailed,       // first run, and "profile1" or the index could not be written
+    IndexUnreadable,   // the index exists but cannot be read: nothing was written
 };
 const char* FamilyFillResultName(FamilyFillResult result);
 
@@ -95,21 +107,87 @@ struct FamilyFill {
     ProfileFamily family;
     FamilyFillResult result;
     FamilyIndex index;  // what the family's list shows
+    // For WriteFailed and IndexUnreadable: the file and what is wrong with it.
+    std::filesystem::path file;
+    FileProblem problem = FileProblem::None;
 };
 
 enum class SaveResult { Saved, NoSelection, BadName, WriteFailed };
-enum class AddResult { Added, BadName, NameTaken, DefaultMissing, DefaultBadFormat, WriteFailed };
-const char* AddResultText(AddResult result);
+
+// Why a profile operation did nothing.
+enum class ProfileError {
+    None,
+    NoSuchFamily,     // the mousepad has the light family only
+    NoSelection,      // the operation needs a selected (or named) profile that is listed
+    LastProfile,      // delete: the family's only profile ("message_text_11")
+    EmptyName,        // rename: "message_text_14"
+    NameTaken,        // a listed profile has the name, this one included ("message_text_15")
+    BadName,          // the name cannot be a file name (nameCheck says why)
+    TooMany,          // the family lists kMaxProfiles already
+    FileInTheWay,     // a file of the new name is in the folder without an entry
+    SourceMissing,    // the default, the profile's file or the chosen file ("message_text_8")
+    SourceBadFormat,  // not a profile file ("message_text_9")
+    WrongKind,        // import: a profile written for another device kind
+    AlreadyLinked,    // link: the program is linked to a profile of the family ("message_text_13")
+    NotAProgramPath,  // link: the path has no folder part
+    IndexUnreadable,  // the index exists but cannot be read (problem says why)
+    WriteFailed,      // a file could not be written or removed (file and problem say which, why)
+};
+
+struct ProfileResult {
+    ProfileError error = ProfileError::None;
+    // The message text of the program's language files to show, "" when it has none for this.
+    std::string textId;
+    std::filesystem::path file;  // the file concerned, for the file errors
+    FileProblem problem = FileProblem::None;
+    NameCheck nameCheck = NameCheck::Ok;
+    uint16_t foundKindCode = 0;  // WrongKind: the kind code in the file
+    int index = -1;              // the profile the operation ended on
+    std::string name;            // and its name
+    bool ok() const { return error == ProfileError::None; }
+};
+// Text for one line of a terminal or a log: control characters (escape sequences, line breaks)
+// as \xNN.
+std::string EscapeForDisplay(std::string_view text);
+// One line of English for a log or the command line ("the index ... cannot be read: ...").
+std::string DescribeProfileResult(const ProfileResult& result);
+
+// Which profile an operation works on.
+struct ProfileTarget {
+    static ProfileTarget Selected() { return {}; }
+    static ProfileTarget At(int index) { return {index, {}}; }
+    static ProfileTarget Named(std::string name) { return {-1, std::move(name)}; }
+    int index = -1;    // with no name: -1 = the stored selection
+    std::string name;  // matched without regard to case (an exact match first)
+};
 
 struct ProfileLink {
     bool linked = false;
     std::string programPath;
 };
+// The file-name part of a program path (after the last '\\' or '/'); nothing when it has none.
+std::optional<std::string> ProgramFileName(std::string_view programPath);
+
+// The file steps of an edit. The store's own goes to the atomic writer; tests put faults in.
+class ProfileFileLayer {
+  public:
+    virtual ~ProfileFileLayer() = default;
+    virtual bool Write(const std::filesystem::path& file, std::span<const uint8_t> bytes,
+                       FileProblem* why) = 0;
+    // Removing a file that is not there succeeds.
+    virtual bool Remove(const std::filesystem::path& file, FileProblem* why) = 0;
+};
+ProfileFileLayer& SystemProfileFiles();
+
+// ---- the store
 
 class ProfileStore {
   public:
-    // Most profiles a family lists; an index that claims more is cut (and says so in the log).
+    // Most profiles a family lists; an index that claims more is cut (and says so in the log),
+    // and an add past it is refused.
     static constexpr int kMaxProfiles = 1000;
+    // The journal of an edit in progress, in the kind folder.
+    static constexpr std::string_view kJournalName = ".vq-profile-edit.journal";
 
     ProfileStore(std::filesystem::path dataFolder, std::filesystem::path programFolder,
                  int keyboardVariant = 0);
@@ -118,9 +196,13 @@ class ProfileStore {
     const std::filesystem::path& ProgramFolder() const { return programFolder_; }
     int KeyboardVariant() const { return keyboardVariant_.load(); }
     void SetKeyboardVariant(int variant) { keyboardVariant_.store(variant); }
+    // Tests put faults into the file steps of every edit; nullptr restores the system's.
+    void SetFileLayer(ProfileFileLayer* files) { files_ = files ? files : &SystemProfileFiles(); }
 
-    // The kind folder, created with the data folder when missing; nothing when it cannot be.
-    std::optional<std::filesystem::path> KindFolder(DeviceKind kind) const;
+    // The kind folder, created with the data folder when missing; nothing when it cannot be
+    // (`why` then says why).
+    std::optional<std::filesystem::path> KindFolder(DeviceKind kind,
+                                                    FileProblem* why = nullptr) const;
     std::filesystem::path IndexPath(DeviceKind kind) const;
     // A profile's file: kind folder + name + extension, matched without regard to case.
     // Nothing for a name that is not a safe file name (or when the folder cannot be made).
@@ -133,8 +215,8 @@ class ProfileStore {
     // The stored "select" as it is (it may name no listed profile).
     int StoredSelection(DeviceKind kind, ProfileFamily family) const;
     bool SetSelection(DeviceKind kind, ProfileFamily family, int index);
+    // The link of the profile at `index` (a missing flag reads as not linked).
     ProfileLink Link(DeviceKind kind, ProfileFamily family, int index) const;
-    bool SetLink(DeviceKind kind, ProfileFamily family, int index, const ProfileLink& link);
 
     // ---- files
     // Reads a family's shipped default (payload size of the family) into `buffer`.
@@ -147,21 +229,75 @@ class ProfileStore {
     // Writes the model's payload into the file of the stored selection.
     SaveResult SaveSelectedProfile(DeviceKind kind, ProfileFamily family,
                                    ProfilePayloadModel& model) const;
-    // Lists the family, or on the first run creates "profile1" from the shipped default.
+
+    // ---- start
+    // Lists the family. On the first run (no list of the family in the index) the profile files
+    // already in the folder are listed; only when there are none is "profile1" created from the
+    // shipped default. An existing file is never overwritten here, and an index that exists but
+    // cannot be read is IndexUnreadable with nothing written.
     FamilyFill InitProfileFamily(DeviceKind kind, ProfileFamily family);
-    // The kind's families in order; stops after a family whose shipped default failed, so the
-    // later families of the kind are neither listed nor created.
+    // The kind's families in order, after finishing or undoing an interrupted edit; stops after a
+    // family whose shipped default failed or whose index cannot be read, so the later families
+    // of the kind are neither listed nor created.
     std::vector<FamilyFill> InitProfileKind(DeviceKind kind);
-    // Adds a profile named `name` with the shipped default's content at the end of the list.
-    // The selection is not changed. Nothing is written when the name is bad or taken or the
-    // default cannot be read.
-    AddResult AddProfile(DeviceKind kind, ProfileFamily family, std::string_view name,
-                         NameCheck* why = nullptr);
+    // Finishes or undoes an edit that a crash or a failed step left behind (the journal), and
+    // removes the atomic writer's temporary files older than `staleAfter` from the kind folder.
+    // Every edit does the first part itself before it starts.
+    ProfileResult Recover(DeviceKind kind,
+                          std::chrono::seconds staleAfter = std::chrono::seconds(60));
+
+    // ---- operations; each is one serialised edit, and refuses with the text to show
+    // Add: the first free "profileN" (N from 1, compared without regard to case, skipping
+    // names whose file is in the folder), or `name` when given; the shipped default's content;
+    // appended, unlinked, and selected.
+    ProfileResult AddProfile(DeviceKind kind, ProfileFamily family,
+                             std::optional<std::string_view> name = std::nullopt);
+    // Delete: refused for the only profile; the later profiles' links move down with them;
+    // the last profile is selected.
+    ProfileResult DeleteProfile(DeviceKind kind, ProfileFamily family,
+                                const ProfileTarget& target = {});
+    // Copy: "NAME copy" (" copy" again while the name is taken), appended and selected.
+    ProfileResult CopyProfile(DeviceKind kind, ProfileFamily family,
+                              const ProfileTarget& target = {});
+    // Rename: refused when empty, when any profile (the renamed one included) has the name
+    // without regard to case. The selection stays.
+    ProfileResult RenameProfile(DeviceKind kind, ProfileFamily family, const ProfileTarget& target,
+                                std::string_view newName);
+    // Import: a new profile (named as Add names it, or `name`) with the payload of `source`, a
+    // profile file of this kind; selected. A file written for another device kind is refused.
+    ProfileResult ImportProfile(DeviceKind kind, ProfileFamily family,
+                                const std::filesystem::path& source,
+                                std::optional<std::string_view> name = std::nullopt);
+    // Export: the profile's payload with the kind's code, written to `destination`.
+    ProfileResult ExportProfile(DeviceKind kind, ProfileFamily family, const ProfileTarget& target,
+                                const std::filesystem::path& destination) const;
+    // Reset: the stored selection from the shipped default. With a model, the model is set from
+    // the default (the mouse and mousepad light families take its first 56 bytes only) and saved
+    // as the program saves it: the family's profile, and for the mouse's light family the device
+    // profile after it. Without one, the selected file is rewritten the same way.
+    ProfileResult ResetProfile(DeviceKind kind, ProfileFamily family,
+                               ProfilePayloadModel* model = nullptr);
+
+    // ---- application links
+    // Links the profile to a program file; refused when a profile of the family is linked to
+    // that path already (without regard to case; the profile itself included).
+    ProfileResult LinkProfile(DeviceKind kind, ProfileFamily family, const ProfileTarget& target,
+                              std::string_view programPath);
+    ProfileResult UnlinkProfile(DeviceKind kind, ProfileFamily family,
+                                const ProfileTarget& target = {});
+    // The first listed profile linked to `programPath` (without regard to case), or -1.
+    int LinkedProfile(DeviceKind kind, ProfileFamily family, std::string_view programPath) const;
 
   private:
+    class Edit;
+    ProfileResult Append(DeviceKind kind, ProfileFamily family,
+                         std::optional<std::string_view> name, std::span<const uint8_t> payload,
+                         const std::function<std::string(int attempt)>& autoName);
+
     std::filesystem::path dataFolder_;
     std::filesystem::path programFolder_;
     std::atomic<int> keyboardVariant_{0};
+    ProfileFileLayer* files_;
 };
 
 }  // namespace vq

@@ -11,14 +11,34 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace vq {
+
+// Why a file could not be written or read, in terms a user can act on.
+enum class FileProblem {
+    None,
+    NoFolder,        // the folder it goes into does not exist
+    NotAFolder,      // a file stands where its folder (or a folder on the way) should be
+    FolderInTheWay,  // a folder stands where the file should be
+    NoPermission,    // the system refused access
+    DiskFull,        // no space left (or the user's quota is used up)
+    TooLarge,        // larger than the reader allows
+    Other,
+};
+// A few words for a message: "the disk is full", "no permission", ...
+const char* DescribeFileProblem(FileProblem problem);
+// The problem behind a system error code (errno values and std::errc).
+FileProblem FileProblemFromError(std::error_code error);
 
 // Writes `bytes` to `target` atomically. The target's folder must exist. Returns false (and logs
 // why) when anything failed; the previous content of `target` is then unchanged.
 bool WriteFileAtomic(const std::filesystem::path& target, std::span<const uint8_t> bytes);
 bool WriteFileAtomic(const std::filesystem::path& target, std::string_view text);
+// The same, telling why it failed through `why` (set to None on success).
+bool WriteFileAtomic(const std::filesystem::path& target, std::span<const uint8_t> bytes,
+                     FileProblem* why);
 
 enum class FileReadStatus {
     Ok,
@@ -30,6 +50,7 @@ enum class FileReadStatus {
 struct FileBytes {
     FileReadStatus status = FileReadStatus::Missing;
     std::vector<uint8_t> bytes;
+    FileProblem problem = FileProblem::None;  // why, for Failed and TooLarge (and a folder)
 };
 
 inline constexpr size_t kDefaultReadLimit = 16u << 20;
@@ -55,7 +76,8 @@ void InstallFileSync(std::shared_ptr<FileSync> sync);
 enum class AtomicWriteStep { CreateTemporary, WriteData, Sync, Rename };
 
 // Test seam: when set, runs before each step of every atomic write; returning false makes that
-// step fail as though the system had refused it. Pass an empty function to remove it.
+// step fail as though the system had refused it. A refusing hook may set errno to the error the
+// step is to fail with (ENOSPC, EACCES, ...). Pass an empty function to remove it.
 using AtomicWriteFaultHook =
     std::function<bool(AtomicWriteStep step, const std::filesystem::path& target)>;
 void SetAtomicWriteFaultHook(AtomicWriteFaultHook hook);
