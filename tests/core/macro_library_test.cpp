@@ -371,7 +371,7 @@ TEST(MacroProfileRepair, StoredKeyLayersFollowADeletion) {
                                      KindCode(DeviceKind::Mouse)));
     ProfileStore store(data.path(), program.path());
     store.InitProfileKind(DeviceKind::Mouse);
-    ASSERT_EQ(store.AddProfile(DeviceKind::Mouse, ProfileFamily::Key, "second"), AddResult::Added);
+    ASSERT_TRUE(store.AddProfile(DeviceKind::Mouse, ProfileFamily::Key, "second").ok());
     const fs::path key = *store.ProfilePath(DeviceKind::Mouse, ProfileFamily::Key, "second");
     std::vector<uint8_t> payload(512);
     KeyAssignment{0x70, 3, 0}.StoreAt(payload, 1);
