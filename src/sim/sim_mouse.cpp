@@ -139,7 +139,7 @@ void SimMouse::WriteParamLocked(size_t address, uint8_t value) {
 void SimMouse::HandleRequest(std::span<const uint8_t> report) {
     using R = CommandReport;
     std::array<uint8_t, kReportSize> answer{};
-    int delayMs = 0;
+    std::chrono::microseconds delay{0};
     {
         std::lock_guard lock(mutex_);
         ++requests_;
@@ -148,8 +148,28 @@ void SimMouse::HandleRequest(std::span<const uint8_t> report) {
             --dropNext_;
             return;
         }
-        delayMs = answerDelayMs_;
-        std::copy_n(report.begin(), 7, answer.begin());
+    }
+    RequestFault fault;
+    {
+        std::lock_guard lock(faultsMutex_);
+        if (faults_) fault = faults_(report);
+    }
+    if (fault.unplug) {
+        Unplug();
+        return;
+    }
+    if (fault.drop) return;
+    {
+        std::lock_guard lock(mutex_);
+        delay = std::chrono::milliseconds(answerDelayMs_) + fault.delay;
+        if (delayNext_ > 0) {
+            --delayNext_;
+            delay += std::chrono::milliseconds(delayNextMs_);
+        }
+        if (config_.echoesRequests)
+            std::copy_n(report.begin(), 7, answer.begin());
+        else
+            answer[R::kId] = report[R::kId];
         uint8_t status = 0x00;
         const uint16_t sum =
             ComputeChecksum(std::span<const uint8_t, kReportSize>(report.data(), kReportSize));
@@ -159,7 +179,9 @@ void SimMouse::HandleRequest(std::span<const uint8_t> report) {
         const size_t address = report[R::kAddressLow] | (report[R::kAddressHigh] << 8);
         const uint8_t* data = report.data() + R::kData;
         uint8_t* out = answer.data() + R::kData;
-        if (sum != sent) {
+        if (fault.status) {
+            status = *fault.status;  // refused: nothing is done
+        } else if (sum != sent) {
             ++checksumErrors_;
             status = kStatusRefusedFF;
         } else {
@@ -249,7 +271,7 @@ void SimMouse::HandleRequest(std::span<const uint8_t> report) {
         if (failAt_ > 0 && --failAt_ == 0) status = failStatus_;
         answer[R::kStatus] = status;
     }
-    bus_.SendInput(ConfigPath(), answer, std::chrono::milliseconds(delayMs));
+    bus_.SendInput(ConfigPath(), answer, delay);
 }
 
 void SimMouse::PressDpiButton() {
@@ -281,6 +303,25 @@ void SimMouse::FailRequest(int nth, uint8_t status) {
 void SimMouse::SetAnswerDelayMs(int ms) {
     std::lock_guard lock(mutex_);
     answerDelayMs_ = ms;
+}
+
+void SimMouse::DelayNextAnswers(int n, int ms) {
+    std::lock_guard lock(mutex_);
+    delayNext_ = n;
+    delayNextMs_ = ms;
+}
+
+void SimMouse::SetRequestFaults(RequestFaults decide) {
+    std::lock_guard lock(faultsMutex_);
+    faults_ = std::move(decide);
+}
+
+std::vector<uint8_t> SimMouse::ParamBytes(size_t address, size_t n) const {
+    std::lock_guard lock(mutex_);
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < n && address + i < params_.size(); ++i)
+        bytes.push_back(ReadParamLocked(address + i));
+    return bytes;
 }
 
 int SimMouse::RequestCount() const {

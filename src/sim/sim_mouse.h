@@ -3,8 +3,11 @@
 // its memories, its answers to every command, its notifications, and faults to inject.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,17 @@ struct SimMouseConfig {
     std::string pathPrefix = "sim:hid#vid_0c45&pid_7643";
     bool eventCollectionFirst = false;  // list the event collection before the configuration one
     uint16_t productId = 0x7643;
+    // The mouse answers with the request's bytes 0-6 (report ID, checksum, command, length,
+    // address) in front of its status; when false, those answer bytes are zero but the ID.
+    bool echoesRequests = true;
+};
+
+// What the mouse does with one request (see SimMouse::SetRequestFaults).
+struct RequestFault {
+    bool drop = false;                   // no answer at all
+    bool unplug = false;                 // the mouse is unplugged as the request arrives
+    std::optional<uint8_t> status;       // answers with this status instead of its own
+    std::chrono::microseconds delay{0};  // answers this much later
 };
 
 class SimMouse {
@@ -70,6 +84,14 @@ class SimMouse {
     // Answers the nth request from now (1 = the next one) with this status.
     void FailRequest(int nth, uint8_t status);
     void SetAnswerDelayMs(int ms);  // slow answers
+    // Answers the next n requests `ms` later than the others.
+    void DelayNextAnswers(int n, int ms);
+    // Decides the fault of every later request (a request that the faults above already drop is
+    // not shown to it); null ends it. Runs on the writing thread, with no lock of the mouse held.
+    using RequestFaults = std::function<RequestFault(std::span<const uint8_t> request)>;
+    void SetRequestFaults(RequestFaults decide);
+    // The bytes ReadParams of n bytes at `address` answers with now.
+    std::vector<uint8_t> ParamBytes(size_t address, size_t n) const;
     int RequestCount() const;
 
     VirtualHidBus& Bus() { return bus_; }
@@ -101,6 +123,10 @@ class SimMouse {
     int failAt_ = 0;
     uint8_t failStatus_ = 0;
     int answerDelayMs_ = 0;
+    int delayNext_ = 0;
+    int delayNextMs_ = 0;
+    std::mutex faultsMutex_;  // held while the decision runs, apart from mutex_
+    RequestFaults faults_;
     int requests_ = 0;
     int checksumErrors_ = 0;
 };

@@ -36,6 +36,7 @@ class VirtualHandle : public HidHandle {
         auto& p = *port_;
         std::unique_lock lock(p.mutex);
         const bool forever = timeoutMs == kInfinite;
+        if (bus_->ManualClock()) return ReadOnManualClock(buffer, transferred, timeoutMs, lock);
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             if (p.Dead()) return false;
@@ -56,6 +57,30 @@ class VirtualHandle : public HidHandle {
             else
                 p.cv.wait_until(lock, wakeAt);
         }
+    }
+
+    // The report at the head of the queue if it arrives within the limit (the clock jumps to
+    // its arrival), else nothing (the clock jumps to the limit). Reports keep their order: one
+    // that is due waits behind a later one ahead of it, as in a device that answers in turn.
+    bool ReadOnManualClock(std::span<uint8_t> buffer, size_t& transferred, uint32_t timeoutMs,
+                           std::unique_lock<std::mutex>&) {
+        auto& p = *port_;
+        if (p.Dead()) return false;
+        const Clock::time_point now = bus_->Now();
+        const Clock::time_point deadline = timeoutMs == kInfinite
+                                               ? Clock::time_point::max()
+                                               : now + std::chrono::milliseconds(timeoutMs);
+        if (!p.queue.empty() && p.queue.front().readyAt <= deadline) {
+            bus_->AdvanceClockTo(p.queue.front().readyAt);
+            auto& front = p.queue.front();
+            const size_t n = std::min(buffer.size(), front.bytes.size());
+            std::copy_n(front.bytes.begin(), n, buffer.begin());
+            transferred = n;
+            p.queue.pop_front();
+            return true;
+        }
+        if (deadline != Clock::time_point::max()) bus_->AdvanceClockTo(deadline);
+        return false;
     }
 
     bool Write(std::span<const uint8_t> report, size_t& transferred, uint32_t timeoutMs) override {
@@ -159,7 +184,7 @@ void VirtualHidBus::SendInput(const std::string& path, std::span<const uint8_t> 
             if (auto port = weak.lock()) ports.push_back(std::move(port));
     }
     Record(TraceDirection::FromDevice, usagePage, report);
-    const Clock::time_point readyAt = Clock::now() + timing.perReportIn + extraDelay;
+    const Clock::time_point readyAt = Now() + timing.perReportIn + extraDelay;
     for (auto& port : ports) {
         {
             std::lock_guard lock(port->mutex);
@@ -175,10 +200,28 @@ bool VirtualHidBus::DeliverOutput(const std::shared_ptr<Port>& port,
     WireTiming timing;
     bool stall = false;
     VirtualEndpoint* endpoint = nullptr;
+    std::shared_ptr<WriteStalls> stalls;
     {
         std::lock_guard lock(mutex_);
         timing = timing_;
         stall = writesStall_;
+        stalls = writeStalls_;
+    }
+    if (!stall && stalls && *stalls) stall = (*stalls)(report);
+    if (ManualClock()) {
+        {
+            std::lock_guard lock(port->mutex);
+            if (port->Dead()) return false;
+            endpoint = port->endpoint;
+        }
+        if (stall) {
+            if (timeoutMs != kInfinite) AdvanceClock(std::chrono::milliseconds(timeoutMs));
+            return false;
+        }
+        AdvanceClock(timing.perReportOut);
+        Record(TraceDirection::ToDevice, port->info.caps.usagePage, report);
+        if (endpoint) endpoint->OnOutputReport(report);
+        return true;
     }
     {
         // The report's time on the wire; a stalled write waits out its limit. Either wait ends
@@ -219,6 +262,33 @@ WireTiming VirtualHidBus::Timing() const {
 void VirtualHidBus::SetWritesStall(bool stall) {
     std::lock_guard lock(mutex_);
     writesStall_ = stall;
+}
+
+void VirtualHidBus::UseManualClock(bool on) {
+    std::lock_guard lock(clockMutex_);
+    if (on && !manualClock_) manualNow_ = Clock::now();
+    manualClock_ = on;
+}
+
+void VirtualHidBus::AdvanceClock(std::chrono::microseconds by) {
+    std::lock_guard lock(clockMutex_);
+    manualNow_ += by;
+}
+
+void VirtualHidBus::AdvanceClockTo(Clock::time_point t) {
+    std::lock_guard lock(clockMutex_);
+    manualNow_ = std::max(manualNow_, t);
+}
+
+Clock::time_point VirtualHidBus::Now() const {
+    if (!manualClock_) return Clock::now();
+    std::lock_guard lock(clockMutex_);
+    return manualNow_;
+}
+
+void VirtualHidBus::SetWriteStalls(WriteStalls stalls) {
+    std::lock_guard lock(mutex_);
+    writeStalls_ = stalls ? std::make_shared<WriteStalls>(std::move(stalls)) : nullptr;
 }
 
 void VirtualHidBus::SetEnumerationFails(bool fail) {

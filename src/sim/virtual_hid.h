@@ -3,6 +3,7 @@
 // through the ordinary HidBackend interface. It models the time each report takes on the wire,
 // keeps a transcript of every report, and lets a test unplug and replug interfaces.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -66,8 +67,20 @@ class VirtualHidBus : public HidBackend {
     WireTiming Timing() const;
     // When set, writes never complete (the request stays pending until its time limit).
     void SetWritesStall(bool stall);
+    // Decides for each report written from now on whether its write stalls (null: none do, but
+    // for SetWritesStall). Runs on the writing thread, with no lock of the bus held.
+    using WriteStalls = std::function<bool(std::span<const uint8_t> report)>;
+    void SetWriteStalls(WriteStalls stalls);
     // When set, enumeration fails.
     void SetEnumerationFails(bool fail);
+
+    // Runs the bus on a clock of its own that moves only when a request waits: a read jumps to
+    // the moment its report arrives or to its time limit, a write to the end of its time on the
+    // wire, a stalled write to its limit. Long time limits then cost no time at all. For one
+    // thread driving a device; a wait that nothing on the bus can end returns at once.
+    void UseManualClock(bool on);
+    void AdvanceClock(std::chrono::microseconds by);
+    std::chrono::steady_clock::time_point Now() const override;
 
     std::vector<TranscriptEntry> Transcript() const;
     void ClearTranscript();
@@ -96,7 +109,14 @@ class VirtualHidBus : public HidBackend {
     std::vector<std::string> order_;
     std::map<std::string, Interface> interfaces_;
     WireTiming timing_;
+    void AdvanceClockTo(std::chrono::steady_clock::time_point t);
+    bool ManualClock() const { return manualClock_.load(); }
+
     bool writesStall_ = false;
+    std::shared_ptr<WriteStalls> writeStalls_;
+    std::atomic<bool> manualClock_{false};
+    mutable std::mutex clockMutex_;
+    std::chrono::steady_clock::time_point manualNow_{};
     bool enumerationFails_ = false;
     mutable std::mutex transcriptMutex_;
     std::vector<TranscriptEntry> transcript_;

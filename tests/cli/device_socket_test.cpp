@@ -53,13 +53,15 @@ class ServedMouse : public ::testing::Test {
     ~ServedMouse() override {
         if (server) Quit();
         ::unlink(path.c_str());
+        ::unlink((dir + "/replies").c_str());
         ::rmdir(dir.c_str());
     }
 
     // Starts the server and waits until it serves (a program connects and reads its list).
     void Serve() {
         server = ::popen(
-            (std::string(VQ_QUILLETCTL) + " serve-sim " + path + " >/dev/null").c_str(), "w");
+            (std::string(VQ_QUILLETCTL) + " serve-sim " + path + " >" + dir + "/replies").c_str(),
+            "w");
         ASSERT_NE(server, nullptr);
         for (int i = 0; i < 1000; ++i) {
             if (platform::SocketHidBackend::Connect(path, nullptr)) return;
@@ -72,6 +74,21 @@ class ServedMouse : public ::testing::Test {
         std::fputs(line, server);
         std::fputc('\n', server);
         std::fflush(server);
+    }
+    // Sends a command and waits until the server has carried it out and said `reply`.
+    void CommandDone(const char* line, const std::string& reply) {
+        Command(line);
+        for (int i = 0; i < 1000; ++i) {
+            std::ifstream replies(dir + "/replies");
+            const std::string said((std::istreambuf_iterator<char>(replies)),
+                                   std::istreambuf_iterator<char>());
+            if (said.find(reply + "\n", replied) != std::string::npos) {
+                replied = said.size();
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        FAIL() << "serve-sim did not carry out " << line;
     }
     int Quit() {
         Command("quit");
@@ -86,6 +103,7 @@ class ServedMouse : public ::testing::Test {
 
     std::string dir, path;
     std::FILE* server = nullptr;
+    size_t replied = 0;  // of the server's replies, those already waited for
 };
 
 TEST_F(ServedMouse, InfoListAndReadGoThroughTheSocket) {
@@ -109,6 +127,31 @@ TEST_F(ServedMouse, InfoListAndReadGoThroughTheSocket) {
 
     EXPECT_EQ(Quit(), 0);
     EXPECT_FALSE(SocketFileExists()) << "the server leaves its socket behind";
+}
+
+TEST_F(ServedMouse, ALateOrFloodingMousePrintsWhatAPromptOneDoes) {
+    Serve();
+    const CtlRun prompt = RunCtl("--device-socket " + path + " --json read");
+    ASSERT_EQ(prompt.code, 0) << prompt.output;
+
+    // Reports nobody asked for, one a millisecond, all through the read.
+    CommandDone("flood on", "flooding");
+    const CtlRun flooded = RunCtl("--device-socket " + path + " --json read");
+    EXPECT_EQ(flooded.code, 0) << flooded.output;
+    EXPECT_EQ(flooded.output, prompt.output);
+    CommandDone("flood off", "not flooding");
+
+    // Every answer 50 ms after the read limit: each request's first attempt times out and its
+    // answer arrives during the retry, while the retry's own answer arrives during the next
+    // request. Either the read fails and says so, or it prints what the prompt mouse printed.
+    CommandDone("delay 350", "delayed");
+    const CtlRun late = RunCtl("--device-socket " + path + " --json read");
+    if (late.code == 0)
+        EXPECT_EQ(late.output, prompt.output);
+    else
+        EXPECT_NE(late.output.find("the mouse did not answer"), std::string::npos) << late.output;
+    CommandDone("delay 0", "delayed");
+    EXPECT_EQ(Quit(), 0);
 }
 
 TEST_F(ServedMouse, UnplugReplugAndServerExitEndRequestsInsteadOfHanging) {

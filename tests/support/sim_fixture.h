@@ -33,6 +33,17 @@ class SimMouseTest : public ::testing::Test {
         bus.ClearTranscript();
     }
 
+    // The device's own time limits on a bus whose clock moves only while a request waits:
+    // exact timing, and no time spent.
+    void UseDeviceTimingOnManualClock() {
+        bus.UseManualClock(true);
+        session->SetTiming({/*write*/ 1000, /*read*/ 300, /*attempts*/ 4, /*end*/ 0});
+    }
+    // Milliseconds on the bus's clock since `since`.
+    double MsSince(std::chrono::steady_clock::time_point since) const {
+        return std::chrono::duration<double, std::milli>(bus.Now() - since).count();
+    }
+
     // Requests written to the configuration collection since the last clear.
     std::vector<std::vector<uint8_t>> Requests() const {
         std::vector<std::vector<uint8_t>> out;

@@ -71,6 +71,74 @@ TransportTiming DeviceSession::Timing() const {
 
 // ---- transport ----------------------------------------------------------------------------
 
+namespace {
+
+using R = CommandReport;
+
+// Begin, End, ReadInfo and FactoryReset carry no address; every other command does (a code
+// this program does not know is taken to carry one).
+bool CarriesAddress(uint8_t command) {
+    switch (static_cast<Command>(command)) {
+        case Command::Begin:
+        case Command::End:
+        case Command::ReadInfo:
+        case Command::FactoryReset:
+            return false;
+        default:
+            return true;
+    }
+}
+
+bool SameRequest(uint8_t command, uint8_t addressLow, uint8_t addressHigh, const uint8_t* other) {
+    if (other[R::kCommand] != command) return false;
+    return !CarriesAddress(command) ||
+           (other[R::kAddressLow] == addressLow && other[R::kAddressHigh] == addressHigh);
+}
+
+// Whether `report` (`count` bytes) repeats the request's command and address.
+bool RepeatsRequest(const uint8_t* request, std::span<const uint8_t> report, size_t count) {
+    if (count <= R::kAddressHigh || report.size() <= R::kAddressHigh) return false;
+    return SameRequest(request[R::kCommand], request[R::kAddressLow], request[R::kAddressHigh],
+                       report.data());
+}
+
+uint16_t AddressOf(const uint8_t* frame) {
+    return static_cast<uint16_t>(frame[R::kAddressLow] | (frame[R::kAddressHigh] << 8));
+}
+
+// The whole milliseconds left until `deadline`, rounded up; 0 when it has passed.
+uint32_t MillisecondsLeft(std::chrono::steady_clock::time_point now,
+                          std::chrono::steady_clock::time_point deadline) {
+    if (now >= deadline) return 0;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+    return static_cast<uint32_t>(std::min<int64_t>(left, 0xFFFFFFFE));
+}
+
+}  // namespace
+
+void DeviceSession::SetConnected(bool connected) {
+    if (!connected) {
+        connected_ = false;
+        return;
+    }
+    std::lock_guard lock(ioLock_);
+    if (!connected_.exchange(true)) {
+        // Another device, or the same one after a reset: nothing is known of its answers, and
+        // nothing it was asked before can still be answered on the new handle.
+        matching_ = AnswerMatching::Unknown;
+        outstanding_.clear();
+    }
+}
+
+void DeviceSession::NoteStranger(std::span<const uint8_t> report, size_t count) {
+    if (count <= R::kAddressHigh || report.size() <= R::kAddressHigh) return;
+    for (Outstanding& o : outstanding_)
+        if (o.count > 0 && SameRequest(o.command, o.addressLow, o.addressHigh, report.data())) {
+            --o.count;
+            return;
+        }
+}
+
 void DeviceSession::DiscardStaleInput() {
     // An answer that came after its attempt gave up would otherwise be read as the answer to
     // the next request. Bounded, in case a device floods the collection.
@@ -78,9 +146,80 @@ void DeviceSession::DiscardStaleInput() {
     for (int i = 0; i < 16; ++i) {
         size_t got = 0;
         if (device_.ReadReport(sizeof scratch, &got, scratch, 0) == 0) return;
+        NoteStranger(scratch, got);
         Logf(LogLevel::Debug, "discarded a late answer (command %02x, status %02x)", scratch[3],
              scratch[7]);
     }
+}
+
+void DeviceSession::WaitOutEarlierAnswers(const uint8_t* request, uint32_t readTimeoutMs) {
+    auto mine = std::find_if(outstanding_.begin(), outstanding_.end(), [&](const Outstanding& o) {
+        return o.count > 0 && SameRequest(o.command, o.addressLow, o.addressHigh, request);
+    });
+    if (mine == outstanding_.end()) return;
+    // An answer to an earlier, identical request would pass for this one's: let those that may
+    // still come arrive first. Timed-out attempts were sent a read limit apart at most.
+    const int expected = std::min(mine->count, 8);
+    const auto deadline = device_.Now() + std::chrono::milliseconds(readTimeoutMs) * 2 * expected;
+    uint8_t scratch[kReportSize];
+    int seen = 0;
+    while (mine->count > 0) {
+        const uint32_t left = MillisecondsLeft(device_.Now(), deadline);
+        size_t got = 0;
+        if (left == 0 || device_.ReadReport(sizeof scratch, &got, scratch, left) == 0) break;
+        NoteStranger(scratch, got);
+        ++seen;
+    }
+    Logf(LogLevel::Debug, "request %02x at %04x: waited out %d earlier report(s), %d never came",
+         request[R::kCommand], AddressOf(request), seen, mine->count);
+    mine->count = 0;  // the rest are taken as lost
+}
+
+void DeviceSession::NoteAnswered(const uint8_t* request, int attempt) {
+    // The device answers in turn: whatever was sent before the answered attempt has been
+    // answered or never will be. Only this request's later attempts may still get an answer.
+    outstanding_.clear();
+    if (attempt > 1)
+        outstanding_.push_back(
+            {request[R::kCommand], request[R::kAddressLow], request[R::kAddressHigh], attempt - 1});
+}
+
+void DeviceSession::NoteUnanswered(const uint8_t* request, int attempts) {
+    for (Outstanding& o : outstanding_)
+        if (SameRequest(o.command, o.addressLow, o.addressHigh, request)) {
+            o.count += attempts;
+            return;
+        }
+    if (outstanding_.size() >= 16) outstanding_.erase(outstanding_.begin());
+    outstanding_.push_back(
+        {request[R::kCommand], request[R::kAddressLow], request[R::kAddressHigh], attempts});
+}
+
+DeviceSession::Wait DeviceSession::AwaitAnswer(const uint8_t* request, std::span<uint8_t> answer,
+                                               size_t* outCount, uint32_t timeoutMs,
+                                               bool anyReport) {
+    Wait wait;
+    const auto deadline = device_.Now() + std::chrono::milliseconds(timeoutMs);
+    uint32_t left = timeoutMs;
+    for (;;) {
+        size_t got = 0;
+        if (device_.ReadReport(answer.size(), &got, answer.data(), left) == 0) break;
+        if (outCount) *outCount = got;
+        if (anyReport || RepeatsRequest(request, answer, got)) {
+            wait.answered = true;
+            return wait;
+        }
+        NoteStranger(answer, got);
+        if (wait.strangers++ == 0) {
+            wait.firstCommand = got > R::kCommand ? answer[R::kCommand] : 0;
+            wait.firstAddress = got > R::kAddressHigh ? AddressOf(answer.data()) : 0;
+        }
+        wait.lastCount = got;
+        left = MillisecondsLeft(device_.Now(), deadline);
+        if (left == 0) break;
+    }
+    if (outCount) *outCount = 0;
+    return wait;
 }
 
 int DeviceSession::TransactImpl(Transport transport, std::span<const uint8_t> request,
@@ -91,25 +230,84 @@ int DeviceSession::TransactImpl(Transport transport, std::span<const uint8_t> re
     const TransportTiming timing = Timing();
     uint8_t send[kReportSize] = {};
     std::copy_n(request.begin(), std::min(request.size(), kReportSize), send);
+    const uint8_t command = send[R::kCommand];
+    const uint16_t address = AddressOf(send);
     const int attempts = std::max(1, timing.attempts);
+    int attemptsWithStrangers = 0;
+    int strangers = 0;
+    uint8_t firstCommand = 0;
+    uint16_t firstAddress = 0;
+    const auto logStrangers = [&] {
+        if (strangers > 0)
+            Logf(LogLevel::Info,
+                 "request %02x at %04x: dropped %d report(s) that were not its answer (the first "
+                 "for %02x at %04x)",
+                 command, address, strangers, firstCommand, firstAddress);
+    };
     for (int attempt = 1; attempt <= attempts; ++attempt) {
         std::lock_guard lock(ioLock_);
-        DiscardStaleInput();
+        const AnswerMatching matching = matching_.load();
+        const bool statusOnly = matching == AnswerMatching::StatusOnly;
+        if (attempt == 1 && !statusOnly) WaitOutEarlierAnswers(send, timing.readTimeoutMs);
+        // Between attempts, a report that came after the last wait ended may be this request's
+        // own answer: only a device whose answers cannot be told apart loses it.
+        if (attempt == 1 || statusOnly) DiscardStaleInput();
         const int written = device_.WriteReport(kReportSize, nullptr, send, timing.writeTimeoutMs);
         if (written <= 0) {
-            Logf(LogLevel::Warning, "request %02x at %02x%02x not written: link lost", send[3],
-                 send[6], send[5]);
+            Logf(LogLevel::Warning, "request %02x at %04x not written: link lost", command,
+                 address);
+            logStrangers();
             if (transport == Transport::Normal) connected_ = false;
             return kResultLinkLost;
         }
-        const int read =
-            device_.ReadReport(answer.size(), outCount, answer.data(), timing.readTimeoutMs);
-        if (read != 0) return kResultSuccess;
-        Logf(LogLevel::Debug, "request %02x at %02x%02x: no answer (attempt %d of %d)", send[3],
-             send[6], send[5], attempt, attempts);
+        const Wait wait = AwaitAnswer(send, answer, outCount, timing.readTimeoutMs, statusOnly);
+        if (wait.strangers > 0) {
+            if (strangers == 0) {
+                firstCommand = wait.firstCommand;
+                firstAddress = wait.firstAddress;
+            }
+            strangers += wait.strangers;
+            ++attemptsWithStrangers;
+        }
+        if (wait.answered) {
+            if (!statusOnly) NoteAnswered(send, attempt);
+            if (matching == AnswerMatching::Unknown &&
+                command == static_cast<uint8_t>(Command::Begin))
+                matching_ = AnswerMatching::Echo;
+            logStrangers();
+            return kResultSuccess;
+        }
+        Logf(LogLevel::Debug, "request %02x at %04x: no answer (attempt %d of %d)", command,
+             address, attempt, attempts);
+        // A device that answered every attempt of Begin, never repeating it, does not repeat
+        // requests: from now on its answers are told by their status alone. The last report
+        // it sent is Begin's answer.
+        if (attempt == attempts && command == static_cast<uint8_t>(Command::Begin) &&
+            matching == AnswerMatching::Unknown && attemptsWithStrangers == attempts &&
+            wait.strangers > 0) {
+            matching_ = AnswerMatching::StatusOnly;
+            if (!statusOnlyLogged_) {
+                statusOnlyLogged_ = true;
+                Logf(LogLevel::Warning,
+                     "the device does not repeat the request in its answers (Begin answered "
+                     "%d times without it): its answers are told by their status byte alone "
+                     "on this connection",
+                     attempts);
+            }
+            outstanding_.clear();
+            if (outCount) *outCount = wait.lastCount;
+            return kResultSuccess;
+        }
     }
-    Logf(LogLevel::Warning, "request %02x at %02x%02x: no answer after %d attempts", send[3],
-         send[6], send[5], attempts);
+    {
+        std::lock_guard lock(ioLock_);
+        if (matching_.load() != AnswerMatching::StatusOnly) NoteUnanswered(send, attempts);
+    }
+    logStrangers();
+    // Nothing of a dropped report is handed out.
+    if (strangers > 0) std::fill(answer.begin(), answer.end(), uint8_t{0});
+    Logf(LogLevel::Warning, "request %02x at %04x: no answer after %d attempts", command, address,
+         attempts);
     return kResultNoAnswer;
 }
 

@@ -7,12 +7,22 @@
 // So a report sent by another thread (a light frame, a presence probe) can never fall between a
 // request and its answer and be taken for it. Multi-report commands are not locked as a whole:
 // another thread's request may run between two chunks, never inside a pair.
+//
+// Answers: the mouse repeats a request's command code and address in its answer. A report whose
+// command (and, for the commands that carry one, address) differs from the request's is not its
+// answer, however it came (a late answer to an earlier attempt, a report nobody asked for): it is
+// dropped and the wait goes on within the same time limit. Whether the device repeats them is
+// learnt from its answer to Begin on each connection; a device that does not is answered by its
+// status byte alone, as before. The device answers in turn, so once a request is answered, no
+// answer to an earlier one can follow; until then, answers that timed-out attempts may still
+// get are counted, and a request identical to one of them first waits those out.
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <span>
 #include <thread>
+#include <vector>
 
 #include "core/device/command_report.h"
 #include "core/device/device_kind.h"
@@ -57,7 +67,8 @@ class DeviceSession {
     bool SetBlockLength(uint16_t n);
     uint16_t BlockLength() const { return blockLength_.load(); }
     bool IsConnected() const { return connected_.load(); }
-    void SetConnected(bool connected) { connected_.store(connected); }
+    // A new connection learns again how the device answers.
+    void SetConnected(bool connected);
     bool LightSync() const { return lightSync_.load(); }
     void SetLightSync(bool on) { lightSync_.store(on); }
     uint16_t VendorId() const { return vendorId_.load(); }
@@ -71,6 +82,13 @@ class DeviceSession {
     // must never wait on the device. By default no thread is refused.
     void RefuseRequestsFrom(std::thread::id thread) { refusedThread_.store(thread); }
     int RefusedRequests() const { return refusedRequests_.load(); }
+    // How answers are told from other reports on this connection.
+    enum class AnswerMatching {
+        Unknown,     // not yet learnt: answers must repeat the request
+        Echo,        // the device repeats command and address: answers must match them
+        StatusOnly,  // the device does not repeat them: any report is the answer
+    };
+    AnswerMatching Matching() const { return matching_.load(); }
 
     HidDevice& Device() { return device_; }
     // Serialises report I/O and presence passes on this device. Recursive, so that a presence
@@ -102,11 +120,32 @@ class DeviceSession {
 
   private:
     enum class Transport { Normal, Stream };
+    // Answers that attempts which timed out may still get, per request (command and address).
+    struct Outstanding {
+        uint8_t command = 0;
+        uint8_t addressLow = 0, addressHigh = 0;
+        int count = 0;
+    };
+    // What one attempt's wait for its answer saw.
+    struct Wait {
+        bool answered = false;
+        int strangers = 0;         // reports dropped as not this request's answer
+        size_t lastCount = 0;      // byte count of the last of them (left in the answer buffer)
+        uint8_t firstCommand = 0;  // the first of them, for the log
+        uint16_t firstAddress = 0;
+    };
     int TransactImpl(Transport transport, std::span<const uint8_t> request,
                      std::span<uint8_t> answer, size_t* outCount);
     void DiscardStaleInput();
     // false (and logged) for a request on the refused thread.
     bool RequestAllowed(const uint8_t* request);
+    // The following run with the I/O lock held.
+    Wait AwaitAnswer(const uint8_t* request, std::span<uint8_t> answer, size_t* outCount,
+                     uint32_t timeoutMs, bool anyReport);
+    void NoteStranger(std::span<const uint8_t> report, size_t count);
+    void WaitOutEarlierAnswers(const uint8_t* request, uint32_t readTimeoutMs);
+    void NoteAnswered(const uint8_t* request, int attempt);
+    void NoteUnanswered(const uint8_t* request, int attempts);
     // Sends one sealed request and checks the answer's status; copies the answer out.
     int Exchange(Transport transport, CommandReport& request, CommandReport& answer);
     int ReadChunked(Command command, std::span<uint8_t> destination, uint16_t total, uint16_t base);
@@ -122,6 +161,9 @@ class DeviceSession {
     mutable std::mutex timingMutex_;
     TransportTiming timing_;
     std::recursive_mutex ioLock_;
+    std::atomic<AnswerMatching> matching_{AnswerMatching::Unknown};
+    std::vector<Outstanding> outstanding_;  // guarded by the I/O lock
+    bool statusOnlyLogged_ = false;         // guarded by the I/O lock
     HidDevice device_;
 };
 

@@ -4,6 +4,7 @@
 // a socket-attached emulator) implement these two interfaces; the rest of the program only sees
 // HidDevice and HidDeviceList.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -78,6 +79,11 @@ class HidBackend {
 
     // Whether the interface at `path` is still present (an open without access rights).
     virtual bool Probe(const std::string& path) = 0;
+
+    // The clock that the time limits of Read and Write run on. A simulated bus may keep its own.
+    virtual std::chrono::steady_clock::time_point Now() const {
+        return std::chrono::steady_clock::now();
+    }
 
     // Asked after a failed Open, so that the user can be told what to do about it.
     virtual HidOpenFailure DiagnoseOpenFailure(const std::string& path) {

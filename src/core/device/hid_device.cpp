@@ -218,6 +218,10 @@ int HidDevice::WriteReport(size_t length, size_t* outCount, const uint8_t* buffe
     return ok ? 1 : 0;
 }
 
+std::chrono::steady_clock::time_point HidDevice::Now() const {
+    return backend_ != nullptr ? backend_->Now() : std::chrono::steady_clock::now();
+}
+
 std::optional<uint16_t> HidDevice::FirstInputUsage(std::span<const uint8_t> report) const {
     std::shared_ptr<HidHandle> handle = CurrentHandle();
     if (!handle) return std::nullopt;

@@ -2,6 +2,7 @@
 // HidDeviceList and HidDevice: the program's view of HID interfaces, on top of a HidBackend.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -77,6 +78,9 @@ class HidDevice {
     // Nonzero on success. `outCount` may be null.
     int ReadReport(size_t length, size_t* outCount, uint8_t* buffer, uint32_t timeoutMs);
     int WriteReport(size_t length, size_t* outCount, const uint8_t* buffer, uint32_t timeoutMs);
+
+    // The backend's clock, which the time limits of the two calls above run on.
+    std::chrono::steady_clock::time_point Now() const;
 
     // First usage of the first input data entry of a received report.
     std::optional<uint16_t> FirstInputUsage(std::span<const uint8_t> report) const;
