@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <thread>
 
 #include "core/util/atomic_file.h"
@@ -205,6 +206,65 @@ TEST(IniEncoding, Utf16AndUtf8FilesAreWrittenBackInTheirEncoding) {
     EXPECT_EQ(utf8Doc.ReadString("A", "k", ""), "\xFF\xFE");
     ASSERT_TRUE(utf8Doc.Write("A", "j", "1"));
     EXPECT_EQ(Text(utf8Doc.Serialize()), utf8 + "j=1\r\n");
+}
+
+TEST(IniLineEnds, ACrCutFromItsLfEndsTheLineAndStaysOutOfTheValue) {
+    // The last line unended but for a CR: an index cut between CR and LF.
+    const std::string cut = "[PROFILEDEVICENAME]\r\n0=profile1\r";
+    IniDocument doc = IniDocument::Parse(cut);
+    EXPECT_EQ(doc.ReadString("PROFILEDEVICENAME", "0", ""), "profile1");
+    EXPECT_EQ(Text(doc.Serialize()), cut);
+    // An unrelated write completes the line end; the value is the same before and after.
+    ASSERT_TRUE(doc.Write("PROFILEDEVICECOUNT", "count", "1"));
+    EXPECT_EQ(Text(doc.Serialize()),
+              "[PROFILEDEVICENAME]\r\n0=profile1\r\n[PROFILEDEVICECOUNT]\r\ncount=1\r\n");
+    EXPECT_EQ(IniDocument::Parse(doc.Serialize()).ReadString("PROFILEDEVICENAME", "0", ""),
+              "profile1");
+
+    IniDocument lf = IniDocument::Parse(std::string_view("[S]\nk=v\r"));
+    EXPECT_EQ(lf.ReadString("S", "k", ""), "v");
+    ASSERT_TRUE(lf.Write("S", "j", "w"));
+    EXPECT_EQ(Text(lf.Serialize()), "[S]\nk=v\r\nj=w\n");
+    EXPECT_EQ(IniDocument::Parse(lf.Serialize()).ReadString("S", "k", ""), "v");
+
+    IniDocument wide = IniDocument::Parse(Utf16Le("[S]\r\nk=v\r"));
+    EXPECT_EQ(wide.ReadString("S", "k", ""), "v");
+    EXPECT_EQ(Text(wide.Serialize()), Utf16Le("[S]\r\nk=v\r"));
+}
+
+TEST(IniIndex, LookupsAfterManyChangesMatchTheFileWrittenFromThem) {
+    // Whatever was changed, looking a key up in the document must give what the same lookup
+    // gives in the file the document writes.
+    std::mt19937 rng(7);
+    const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    const std::vector<std::string> sections = {"A", "a", "B", "PROFILENAME", "profileName"};
+    const std::vector<std::string> keys = {"0", "1", "k", "K", "count", "x y"};
+    IniDocument doc = IniDocument::Parse(
+        std::string_view("; head\r\norphan=1\r\n[A]\r\nk=1\r\n\r\n[B]\r\n;c\r\nK=2\r\n\r\n"
+                         "[a]\r\nk=3\r\n"));
+    for (int step = 0; step < 3000; ++step) {
+        const std::string& section = sections[static_cast<size_t>(pick(5))];
+        const std::string& key = keys[static_cast<size_t>(pick(6))];
+        switch (pick(10)) {
+            case 0:
+                doc.DeleteSection(section);
+                break;
+            case 1:
+            case 2:
+                doc.DeleteKey(section, key);
+                break;
+            default:
+                ASSERT_TRUE(doc.Write(section, key, std::to_string(step)));
+        }
+        if (step % 50 != 0) continue;
+        const IniDocument written = IniDocument::Parse(doc.Serialize());
+        ASSERT_EQ(doc.SectionNames(), written.SectionNames()) << step;
+        for (const std::string& s : sections) {
+            ASSERT_EQ(doc.KeyNames(s), written.KeyNames(s)) << step << " " << s;
+            for (const std::string& k : keys)
+                ASSERT_EQ(doc.Find(s, k), written.Find(s, k)) << step << " " << s << " " << k;
+        }
+    }
 }
 
 class IniFiles : public ::testing::Test {

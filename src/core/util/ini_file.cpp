@@ -118,6 +118,31 @@ bool ValidName(std::string_view name, bool isKey) {
 
 // ---- one line's meaning
 
+namespace {
+
+// Section and key names match without regard to ASCII case, as file names do.
+std::string Folded(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string_view EndingText(uint8_t ending) {
+    switch (ending) {
+        case 1:
+            return "\n";
+        case 2:
+            return "\r\n";
+        case 3:
+            return "\r";
+        default:
+            return "";
+    }
+}
+
+}  // namespace
+
 struct IniDocument::Parsed {
     enum Kind { Other, Section, Key } kind = Other;
     std::string_view name;   // section or key name
@@ -148,39 +173,94 @@ IniDocument::Parsed IniDocument::Classify(std::string_view text) {
     return p;
 }
 
+// ---- the index: each section's first block by name, each block's keys by name
+
+void IniDocument::IndexLine(Block& block, size_t at) {
+    const Parsed p = Classify(block.lines[at].text);
+    if (p.kind == Parsed::Key) block.keys.try_emplace(Folded(p.name), at);
+}
+
+void IniDocument::IndexKeys(Block& block) {
+    block.keys.clear();
+    for (size_t i = block.hasHeader ? 1 : 0; i < block.lines.size(); ++i)
+        IndexLine(block, i);
+}
+
+void IniDocument::IndexSections() {
+    sections_.clear();
+    for (size_t b = 0; b < blocks_.size(); ++b)
+        if (blocks_[b].hasHeader) sections_.try_emplace(blocks_[b].folded, b);
+}
+
+void IniDocument::AppendLine(Line line) {
+    const Parsed p = Classify(line.text);
+    if (p.kind == Parsed::Section) {
+        Block block;
+        block.hasHeader = true;
+        block.folded = Folded(p.name);
+        block.lines.push_back(std::move(line));
+        blocks_.push_back(std::move(block));
+        sections_.try_emplace(blocks_.back().folded, blocks_.size() - 1);
+        return;
+    }
+    Block& block = blocks_.back();
+    // The parsed name looks into the line's text: take it before the line moves.
+    if (p.kind == Parsed::Key) block.keys.try_emplace(Folded(p.name), block.lines.size());
+    block.lines.push_back(std::move(line));
+}
+
+const IniDocument::Block* IniDocument::FindSection(std::string_view section) const {
+    const auto it = sections_.find(Folded(section));
+    return it == sections_.end() ? nullptr : &blocks_[it->second];
+}
+
+IniDocument::Block* IniDocument::FindSection(std::string_view section) {
+    const auto it = sections_.find(Folded(section));
+    return it == sections_.end() ? nullptr : &blocks_[it->second];
+}
+
 // ---- parsing and writing the file
 
 IniDocument IniDocument::Parse(std::span<const uint8_t> bytes) {
     IniDocument doc;
-    std::string text;
+    std::string decoded;
+    std::string_view text;
     if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         doc.encoding_ = TextEncoding::Utf16LeBom;
         const std::span<const uint8_t> body = bytes.subspan(2);
-        text = Utf8FromUtf16Le(body);
+        decoded = Utf8FromUtf16Le(body);
+        text = decoded;
         if (body.size() % 2) doc.undecodedTail_.assign(1, static_cast<char>(body.back()));
     } else if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
         doc.encoding_ = TextEncoding::Utf8Bom;
-        text.assign(reinterpret_cast<const char*>(bytes.data()) + 3, bytes.size() - 3);
+        text = std::string_view(reinterpret_cast<const char*>(bytes.data()) + 3, bytes.size() - 3);
     } else {
-        text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        text = std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
     bool sawEnding = false;
     size_t start = 0;
     while (start < text.size()) {
         const size_t lf = text.find('\n', start);
         Line line;
-        if (lf == std::string::npos) {
-            line.text = text.substr(start);
+        if (lf == std::string_view::npos) {
+            // The last line, unended. A CR there is the first half of a line end that was cut
+            // off, not part of the value.
+            std::string_view rest = text.substr(start);
+            if (!rest.empty() && rest.back() == '\r') {
+                rest.remove_suffix(1);
+                line.ending = Ending::Cr;
+            }
+            line.text = std::string(rest);
             start = text.size();
         } else {
             const bool crlf = lf > start && text[lf - 1] == '\r';
-            line.text = text.substr(start, lf - start - (crlf ? 1 : 0));
-            line.ending = crlf ? "\r\n" : "\n";
+            line.text = std::string(text.substr(start, lf - start - (crlf ? 1 : 0)));
+            line.ending = crlf ? Ending::CrLf : Ending::Lf;
             if (!sawEnding) doc.newline_ = line.ending;
             sawEnding = true;
             start = lf + 1;
         }
-        doc.lines_.push_back(std::move(line));
+        doc.AppendLine(std::move(line));
     }
     return doc;
 }
@@ -191,12 +271,19 @@ IniDocument IniDocument::Parse(std::string_view text) {
 
 std::vector<uint8_t> IniDocument::Serialize() const {
     std::string text;
-    for (const Line& line : lines_) {
-        text += line.text;
-        text += line.ending;
-    }
+    size_t size = 0;
+    for (const Block& block : blocks_)
+        for (const Line& line : block.lines)
+            size += line.text.size() + 2;
+    text.reserve(size);
+    for (const Block& block : blocks_)
+        for (const Line& line : block.lines) {
+            text += line.text;
+            text += EndingText(static_cast<uint8_t>(line.ending));
+        }
     if (encoding_ == TextEncoding::Utf16LeBom) {
         std::vector<uint8_t> out = {0xFF, 0xFE};
+        out.reserve(2 + text.size() * 2 + undecodedTail_.size());
         Utf16LeFromUtf8(text, out);
         for (char c : undecodedTail_)
             out.push_back(static_cast<uint8_t>(c));
@@ -215,36 +302,12 @@ std::vector<uint8_t> IniDocument::Serialize() const {
 
 // ---- lookups
 
-size_t IniDocument::FindSection(std::string_view section) const {
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        const Parsed p = Classify(lines_[i].text);
-        if (p.kind == Parsed::Section && EqualsNoCase(p.name, section)) return i;
-    }
-    return std::string::npos;
-}
-
-size_t IniDocument::SectionEnd(size_t header) const {
-    size_t i = header + 1;
-    while (i < lines_.size() && Classify(lines_[i].text).kind != Parsed::Section)
-        ++i;
-    return i;
-}
-
-size_t IniDocument::FindKey(size_t header, std::string_view key) const {
-    const size_t end = SectionEnd(header);
-    for (size_t i = header + 1; i < end; ++i) {
-        const Parsed p = Classify(lines_[i].text);
-        if (p.kind == Parsed::Key && EqualsNoCase(p.name, key)) return i;
-    }
-    return std::string::npos;
-}
-
 std::optional<std::string> IniDocument::Find(std::string_view section, std::string_view key) const {
-    const size_t header = FindSection(section);
-    if (header == std::string::npos) return std::nullopt;
-    const size_t line = FindKey(header, key);
-    if (line == std::string::npos) return std::nullopt;
-    return std::string(Classify(lines_[line].text).value);
+    const Block* block = FindSection(section);
+    if (block == nullptr) return std::nullopt;
+    const auto it = block->keys.find(Folded(key));
+    if (it == block->keys.end()) return std::nullopt;
+    return std::string(Classify(block->lines[it->second].text).value);
 }
 
 std::string IniDocument::ReadString(std::string_view section, std::string_view key,
@@ -260,34 +323,29 @@ int IniDocument::ReadInt(std::string_view section, std::string_view key, int fal
 }
 
 bool IniDocument::HasSection(std::string_view section) const {
-    return FindSection(section) != std::string::npos;
+    return FindSection(section) != nullptr;
 }
 
 std::vector<std::string> IniDocument::SectionNames() const {
     std::vector<std::string> names;
-    for (const Line& line : lines_) {
-        const Parsed p = Classify(line.text);
-        if (p.kind != Parsed::Section) continue;
-        bool seen = false;
-        for (const std::string& n : names)
-            seen = seen || EqualsNoCase(n, p.name);
-        if (!seen) names.emplace_back(p.name);
+    for (size_t b = 0; b < blocks_.size(); ++b) {
+        if (!blocks_[b].hasHeader) continue;
+        // Once, at its first header.
+        if (sections_.at(blocks_[b].folded) != b) continue;
+        names.emplace_back(Classify(blocks_[b].lines.front().text).name);
     }
     return names;
 }
 
 std::vector<std::string> IniDocument::KeyNames(std::string_view section) const {
     std::vector<std::string> names;
-    const size_t header = FindSection(section);
-    if (header == std::string::npos) return names;
-    const size_t end = SectionEnd(header);
-    for (size_t i = header + 1; i < end; ++i) {
-        const Parsed p = Classify(lines_[i].text);
+    const Block* block = FindSection(section);
+    if (block == nullptr) return names;
+    for (size_t i = 1; i < block->lines.size(); ++i) {
+        const Parsed p = Classify(block->lines[i].text);
         if (p.kind != Parsed::Key) continue;
-        bool seen = false;
-        for (const std::string& n : names)
-            seen = seen || EqualsNoCase(n, p.name);
-        if (!seen) names.emplace_back(p.name);
+        // Once, at its first line.
+        if (block->keys.at(Folded(p.name)) == i) names.emplace_back(p.name);
     }
     return names;
 }
@@ -295,7 +353,16 @@ std::vector<std::string> IniDocument::KeyNames(std::string_view section) const {
 // ---- changes
 
 void IniDocument::EnsureLastLineEnded() {
-    if (!lines_.empty() && lines_.back().ending.empty()) lines_.back().ending = newline_;
+    for (auto b = blocks_.rbegin(); b != blocks_.rend(); ++b) {
+        if (b->lines.empty()) continue;
+        Line& last = b->lines.back();
+        // A cut CRLF is completed; an unended line gets the file's line end.
+        if (last.ending == Ending::Cr)
+            last.ending = Ending::CrLf;
+        else if (last.ending == Ending::None)
+            last.ending = newline_;
+        return;
+    }
 }
 
 bool IniDocument::Write(std::string_view section, std::string_view key, std::string_view value) {
@@ -306,44 +373,50 @@ bool IniDocument::Write(std::string_view section, std::string_view key, std::str
              key.data());
         return false;
     }
-    const size_t header = FindSection(section);
-    if (header == std::string::npos) {
+    std::string line;
+    line.reserve(key.size() + 1 + value.size());
+    line.append(key).append("=").append(value);
+    Block* block = FindSection(section);
+    if (block == nullptr) {
         EnsureLastLineEnded();
-        lines_.push_back({"[" + std::string(section) + "]", newline_});
-        lines_.push_back({std::string(key) + "=" + std::string(value), newline_});
+        AppendLine({"[" + std::string(section) + "]", newline_});
+        AppendLine({std::move(line), newline_});
         return true;
     }
-    const size_t existing = FindKey(header, key);
-    if (existing != std::string::npos) {
+    const auto existing = block->keys.find(Folded(key));
+    if (existing != block->keys.end()) {
         // Keep the key's own spelling.
-        const std::string name(Classify(lines_[existing].text).name);
-        lines_[existing].text = name + "=" + std::string(value);
+        Line& old = block->lines[existing->second];
+        old.text = std::string(Classify(old.text).name) + "=" + std::string(value);
         return true;
     }
     // After the section's last non-blank line, so blank lines before the next section stay.
-    size_t at = SectionEnd(header);
-    while (at > header + 1 && Trim(lines_[at - 1].text).empty())
+    // Only blank lines follow it, so no key of the block moves.
+    size_t at = block->lines.size();
+    while (at > 1 && Trim(block->lines[at - 1].text).empty())
         --at;
-    if (at == lines_.size()) EnsureLastLineEnded();
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at),
-                  Line{std::string(key) + "=" + std::string(value), newline_});
+    if (at == block->lines.size() && block == &blocks_.back()) EnsureLastLineEnded();
+    block->lines.insert(block->lines.begin() + static_cast<std::ptrdiff_t>(at),
+                        Line{std::move(line), newline_});
+    block->keys.try_emplace(Folded(key), at);
     return true;
 }
 
 bool IniDocument::DeleteKey(std::string_view section, std::string_view key) {
-    const size_t header = FindSection(section);
-    if (header == std::string::npos) return false;
-    const size_t line = FindKey(header, key);
-    if (line == std::string::npos) return false;
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(line));
+    Block* block = FindSection(section);
+    if (block == nullptr) return false;
+    const auto it = block->keys.find(Folded(key));
+    if (it == block->keys.end()) return false;
+    block->lines.erase(block->lines.begin() + static_cast<std::ptrdiff_t>(it->second));
+    IndexKeys(*block);
     return true;
 }
 
 bool IniDocument::DeleteSection(std::string_view section) {
-    const size_t header = FindSection(section);
-    if (header == std::string::npos) return false;
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(header),
-                 lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(header)));
+    const auto it = sections_.find(Folded(section));
+    if (it == sections_.end()) return false;
+    blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(it->second));
+    IndexSections();
     return true;
 }
 

@@ -5,7 +5,10 @@
 // with an optional sign. A write changes only the line it concerns: comments, other sections and
 // their order stay as they were. Files in UTF-8 (with or without a byte-order mark) and in UTF-16LE
 // with a mark are read and written back in the encoding they had; new files are UTF-8 without a
-// mark, with CRLF line ends. Every write goes through the atomic writer.
+// mark, with CRLF line ends. Every write goes through the atomic writer. A document is parsed
+// once and keeps an index of its sections and keys: a lookup or a change costs the same in a file
+// of ten lines as in one of ten thousand. A CR that ends an unended last line is taken for a line
+// end cut short (CRLF), not for part of the value.
 
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vq {
@@ -55,22 +59,37 @@ class IniDocument {
     std::vector<std::string> KeyNames(std::string_view section) const;
 
   private:
+    enum class Ending : uint8_t { None, Lf, CrLf, Cr };  // Cr: a CRLF cut short at the end
     struct Line {
-        std::string text;    // UTF-8
-        std::string ending;  // "\r\n", "\n" or "" (the last line)
+        std::string text;  // UTF-8, without its ending
+        Ending ending = Ending::None;
+    };
+    // A section header and the lines up to the next one; the first block holds the lines
+    // before any header and has none.
+    struct Block {
+        std::vector<Line> lines;  // the header first, when there is one
+        bool hasHeader = false;
+        std::string folded;  // the section name in lower case
+        // The first line of each key (lower case) within the block.
+        std::unordered_map<std::string, size_t> keys;
     };
     struct Parsed;
     static Parsed Classify(std::string_view text);
-    // Index of the first header of `section`, or npos.
-    size_t FindSection(std::string_view section) const;
-    // One past the last line of the section whose header is at `header`.
-    size_t SectionEnd(size_t header) const;
-    size_t FindKey(size_t header, std::string_view key) const;
+    static void IndexLine(Block& block, size_t at);
+    static void IndexKeys(Block& block);
+    void IndexSections();
+    void AppendLine(Line line);
+    // The block of the first header of `section`, or null.
+    const Block* FindSection(std::string_view section) const;
+    Block* FindSection(std::string_view section);
     void EnsureLastLineEnded();
+    Ending NewLine() const { return newline_; }
 
-    std::vector<Line> lines_;
+    std::vector<Block> blocks_ = std::vector<Block>(1);
+    // The first block of each section name (lower case).
+    std::unordered_map<std::string, size_t> sections_;
     TextEncoding encoding_ = TextEncoding::Utf8;
-    std::string newline_ = "\r\n";
+    Ending newline_ = Ending::CrLf;
     std::string undecodedTail_;  // a trailing odd byte of a UTF-16 file, written back as it was
 };
 
