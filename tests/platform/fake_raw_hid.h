@@ -1,7 +1,8 @@
 #pragma once
 // A scripted stand-in for the hidapi calls: hidraw nodes with their hidapi entries and report
-// descriptors, per-open input queues as the kernel keeps them, unplug, refused permissions, and
-// a check that no device is ever used by two threads at once or closed while in use.
+// descriptors, per-open input queues as the kernel keeps them, unplug, refused permissions,
+// wake-ups, a count of the reads made, and a check that no device is ever used by two threads at
+// once or closed while in use.
 
 #include <atomic>
 #include <chrono>
@@ -86,6 +87,15 @@ class FakeRawHid : public platform::RawHidApi, public std::enable_shared_from_th
         return nodes_[node].totalOpens;
     }
     int Violations() const { return violations_.load(); }
+    // Reads made on the node's devices, and how many of them had a time limit.
+    int ReadCalls(const std::string& node) {
+        std::lock_guard lock(mutex_);
+        return nodes_[node].reads;
+    }
+    int TimedReadCalls(const std::string& node) {
+        std::lock_guard lock(mutex_);
+        return nodes_[node].timedReads;
+    }
     // Until every open of the node has taken its input and waits for more.
     bool WaitUntilDrained(const std::string& node) {
         std::unique_lock lock(mutex_);
@@ -139,6 +149,7 @@ class FakeRawHid : public platform::RawHidApi, public std::enable_shared_from_th
         std::deque<Bytes> queue;
         bool failed = false;
         bool waiting = false;  // in a read, with nothing to take
+        bool woken = false;    // a wake not yet taken by a read
     };
     struct NodeState {
         std::vector<platform::RawInterfaceInfo> entries;
@@ -148,6 +159,8 @@ class FakeRawHid : public platform::RawHidApi, public std::enable_shared_from_th
         std::vector<OpenState*> opens;
         std::vector<Bytes> written;
         int totalOpens = 0;
+        int reads = 0;
+        int timedReads = 0;
     };
     class Device;
     friend class Device;
@@ -198,15 +211,23 @@ class FakeRawHid::Device : public platform::RawHidDevice {
     int Read(std::span<uint8_t> buffer, int timeoutMs) override {
         Enter();
         std::unique_lock lock(fake_->mutex_);
-        if (open_.queue.empty()) {
+        NodeState& node = fake_->nodes_[node_];
+        ++node.reads;
+        if (timeoutMs >= 0) ++node.timedReads;
+        if (open_.queue.empty() && !open_.woken) {
             open_.waiting = true;
             fake_->cv_.notify_all();
         }
-        fake_->cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                            [&] { return open_.failed || !open_.queue.empty(); });
+        auto ready = [&] { return open_.failed || open_.woken || !open_.queue.empty(); };
+        if (timeoutMs < 0)
+            fake_->cv_.wait(lock, ready);
+        else
+            fake_->cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
         open_.waiting = false;
         int result = 0;
-        if (!open_.queue.empty()) {
+        if (open_.woken) {
+            open_.woken = false;  // several wakes end one read
+        } else if (!open_.queue.empty()) {
             const Bytes& r = open_.queue.front();
             const size_t n = std::min(r.size(), buffer.size());
             std::copy_n(r.begin(), n, buffer.begin());
@@ -218,6 +239,13 @@ class FakeRawHid::Device : public platform::RawHidDevice {
         lock.unlock();
         Leave();
         return result;
+    }
+
+    // May come from any thread, also while another is in Read.
+    void Wake() override {
+        std::lock_guard lock(fake_->mutex_);
+        open_.woken = true;
+        fake_->cv_.notify_all();
     }
 
     OpenState open_;

@@ -62,7 +62,7 @@ class HidrawTest : public ::testing::Test {
             {Entry(0x046D, 0xC077, 0x0001, 0x0002, 0), Entry(0x046D, 0xC077, 0x0001, 0x0001, 0)},
             BootMouseDescriptor());
         fake->AddNode("/dev/hidraw3", MouseNodeEntries(), MouseNodeDescriptor());
-        backend = std::make_unique<HidrawBackend>(fake, platform::HidrawOptions{5, 4});
+        backend = std::make_unique<HidrawBackend>(fake, platform::HidrawOptions{4});
     }
     ~HidrawTest() override {
         backend.reset();
@@ -302,6 +302,47 @@ TEST_F(HidrawTest, ClosingWakesAnUntimedRead) {
         std::this_thread::yield();
     listener.Close();
     EXPECT_EQ(pending.get(), 0);
+    EXPECT_EQ(fake->OpenCount("/dev/hidraw3"), 0);
+}
+
+// The node's reader waits for reports without a time limit: while nothing arrives it makes no
+// read at all, and closing the last handle wakes it at once.
+TEST_F(HidrawTest, TheReaderReadsOnlyForReportsAndClosingWakesIt) {
+    auto evt = OpenEvt();
+    ASSERT_NE(evt, nullptr);
+    for (uint16_t u = 1; u <= 3; ++u)
+        fake->SendInput("/dev/hidraw3", Notification(u));
+    ASSERT_TRUE(fake->WaitUntilDrained("/dev/hidraw3"));
+    for (uint16_t u = 1; u <= 3; ++u)
+        EXPECT_EQ(ReadOne(*evt), Notification(u));
+    // One read per report and the one that waits now; none of them with a time limit.
+    EXPECT_EQ(fake->ReadCalls("/dev/hidraw3"), 4);
+    EXPECT_EQ(fake->TimedReadCalls("/dev/hidraw3"), 0);
+
+    // The reader is blocked in its untimed read: closing must not wait for a report.
+    auto closed = std::async(std::launch::async, [&] { evt.reset(); });
+    ASSERT_EQ(closed.wait_for(std::chrono::milliseconds(kLongWaitMs)), std::future_status::ready)
+        << "closing the last handle left the reader blocked";
+    closed.get();
+    EXPECT_EQ(fake->OpenCount("/dev/hidraw3"), 0);
+    EXPECT_EQ(backend->OpenNodeCount(), 0u);
+    EXPECT_EQ(fake->ReadCalls("/dev/hidraw3"), 4);
+}
+
+TEST_F(HidrawTest, DestroyingTheBackendWithOpenHandlesStillEndsTheReaders) {
+    auto cfg = OpenCfg();
+    auto plain = backend->Open("/dev/hidraw0", {true, false, true});
+    ASSERT_TRUE(cfg && plain);
+    ASSERT_TRUE(fake->WaitUntilDrained("/dev/hidraw0"));
+    // Each handle keeps its node alive; dropping them (in any order) ends both readers.
+    auto closed = std::async(std::launch::async, [&] {
+        plain.reset();
+        backend.reset();
+        cfg.reset();
+    });
+    ASSERT_EQ(closed.wait_for(std::chrono::milliseconds(kLongWaitMs)), std::future_status::ready);
+    closed.get();
+    EXPECT_EQ(fake->OpenCount("/dev/hidraw0"), 0);
     EXPECT_EQ(fake->OpenCount("/dev/hidraw3"), 0);
 }
 

@@ -149,7 +149,12 @@ class HidrawBackend::Node {
             stop_ = true;
         }
         cv_.notify_all();
-        // The reader sees the flag after its current slice; only then are the devices closed.
+        // The reader waits on its device without a time limit: wake it; it sees the flag and
+        // ends. Only then are the devices closed.
+        {
+            std::lock_guard lock(mutex_);
+            if (reader_) reader_->Wake();
+        }
         if (readerThread_.joinable()) readerThread_.join();
         if (writerThread_.joinable()) writerThread_.join();
         reader_.reset();
@@ -165,7 +170,7 @@ class HidrawBackend::Node {
         return failed_;
     }
 
-    // Opens what the flags need: a reader for any access (hidapi opens for reading and
+    // Opens what the flags need: a reader for any access (the node is opened for reading and
     // writing alike), and a writer as well for write access.
     bool Prepare(const HidOpenFlags& flags) {
         std::lock_guard lock(mutex_);
@@ -274,7 +279,7 @@ class HidrawBackend::Node {
             // Without report IDs the device's reports are given an ID byte of 0, as Windows does.
             std::span<uint8_t> target =
                 ids ? std::span<uint8_t>(buffer) : std::span<uint8_t>(buffer).subspan(1);
-            const int n = reader_->Read(target, options_.readSliceMs);
+            const int n = reader_->Read(target, kRawWaitForever);
             if (n < 0) {
                 Logf(LogLevel::Info, "hidraw: %s failed (unplugged?)", node_.c_str());
                 {
@@ -284,7 +289,7 @@ class HidrawBackend::Node {
                 cv_.notify_all();
                 return;
             }
-            if (n == 0) continue;
+            if (n == 0) continue;  // woken: the loop looks at the stop flag
             if (!ids) buffer[0] = 0;
             Route(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(n) + (ids ? 0 : 1)));
         }

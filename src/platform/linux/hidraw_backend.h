@@ -1,5 +1,5 @@
 #pragma once
-// HID access on Linux over hidapi's hidraw backend.
+// HID access on Linux: hidapi's listing of the hidraw nodes, report I/O on the nodes themselves.
 //
 // A hidraw node is one USB interface, and hidapi lists an entry for each of its collections. The
 // program's configuration collection (0xFF1C/0x0092) and event collection (0x000C/0x0001) are
@@ -12,7 +12,7 @@
 // plain path and opens as its first top-level collection.
 //
 // All handles opened on one node share one reader: a thread that owns the node's read device,
-// reads with short time slices (so that closing never waits long) and routes each input report
+// waits on it without a time limit (closing wakes it) and routes each input report
 // by its report ID to the handles of the collection that declares it. A command answer never
 // reaches the listener and a notification never answers a command. Writes go through a second
 // device of the node, owned by a writer thread, so that a write is never held up by a pending
@@ -32,7 +32,6 @@
 namespace vq::platform {
 
 struct HidrawOptions {
-    int readSliceMs = 50;    // how long the reader waits before it looks at its stop flag
     size_t queueLimit = 64;  // input reports kept per handle; the oldest go first
 };
 

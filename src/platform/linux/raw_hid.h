@@ -1,5 +1,5 @@
 #pragma once
-// The few hidapi (hidraw) and sysfs calls the Linux backend makes, behind an interface so that
+// The few hidraw, hidapi and sysfs calls the Linux backend makes, behind an interface so that
 // tests can stand a scripted device in their place.
 
 #include <cstdint>
@@ -23,16 +23,27 @@ struct RawInterfaceInfo {
     int interfaceNumber = -1;  // -1 when the bus has none
 };
 
-// One open hidapi device. Its owner calls it from one thread at a time; destroying it closes it.
+// One open hidraw node. Its owner calls Read and Write from one thread at a time; Wake may be
+// called from any thread while the device exists. Destroying it closes it.
+//
+// Reports are the node's bytes as the kernel gives them: a device with numbered reports has
+// its report ID in the first byte, one without has none (the same bytes hidapi's hid_read and
+// hid_write pass through).
 class RawHidDevice {
   public:
     virtual ~RawHidDevice() = default;
-    // hid_write: the bytes written, or -1.
+    // The bytes written, or -1.
     virtual int Write(std::span<const uint8_t> report) = 0;
-    // hid_read_timeout: the bytes read, 0 when nothing came within `timeoutMs`, -1 when the
-    // device failed (it was unplugged).
+    // Waits for one input report: the bytes read; 0 when nothing came within `timeoutMs` or
+    // the wait was woken; -1 when the device failed (it was unplugged). A negative `timeoutMs`
+    // waits without a limit.
     virtual int Read(std::span<uint8_t> buffer, int timeoutMs) = 0;
+    // Ends the Read in progress, or the next one if none is, with 0. Several wakes before a
+    // Read count as one.
+    virtual void Wake() = 0;
 };
+
+inline constexpr int kRawWaitForever = -1;
 
 class RawHidApi {
   public:
@@ -49,7 +60,7 @@ class RawHidApi {
     virtual bool ReportDescriptor(const std::string& node, std::vector<uint8_t>& out) = 0;
 };
 
-// The real calls: hidapi's hidraw backend and the node's sysfs entry.
+// The real calls: hidapi's listing, the node's own file for report I/O and its sysfs entry.
 std::shared_ptr<RawHidApi> CreateHidapiRawApi();
 
 }  // namespace vq::platform

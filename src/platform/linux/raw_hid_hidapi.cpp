@@ -1,5 +1,6 @@
-// The real RawHidApi: hidapi's hidraw backend for enumeration and report I/O, sysfs for the
-// report descriptor, stat/access for presence and permissions.
+// The real RawHidApi: hidapi's hidraw backend for enumeration, the node's own file for report
+// I/O (so that a read can wait without a time limit and still be woken), sysfs for the report
+// descriptor, stat/access for presence and permissions.
 
 #include <hidapi/hidapi.h>
 #include <sys/stat.h>
@@ -12,14 +13,15 @@
 #include <string>
 
 #include "core/util/log.h"
+#include "platform/linux/hidraw_device.h"
 #include "platform/linux/raw_hid.h"
 
 namespace vq::platform {
 
 namespace {
 
-// hidapi keeps its last global error in shared state that hid_init, hid_enumerate and
-// hid_open_path all write: those calls are made one at a time, process-wide.
+// hidapi keeps its last global error in shared state that hid_init and hid_enumerate both
+// write: those calls are made one at a time, process-wide.
 std::mutex& GlobalCallMutex() {
     static std::mutex mutex;
     return mutex;
@@ -32,24 +34,6 @@ std::string Narrow(const wchar_t* text) {
         out += (*text >= 0x20 && *text < 0x7F) ? static_cast<char>(*text) : '?';
     return out;
 }
-
-class HidapiDevice : public RawHidDevice {
-  public:
-    explicit HidapiDevice(hid_device* device) : device_(device) {}
-    ~HidapiDevice() override { hid_close(device_); }
-    HidapiDevice(const HidapiDevice&) = delete;
-    HidapiDevice& operator=(const HidapiDevice&) = delete;
-
-    int Write(std::span<const uint8_t> report) override {
-        return hid_write(device_, report.data(), report.size());
-    }
-    int Read(std::span<uint8_t> buffer, int timeoutMs) override {
-        return hid_read_timeout(device_, buffer.data(), buffer.size(), timeoutMs);
-    }
-
-  private:
-    hid_device* device_;
-};
 
 class HidapiRawApi : public RawHidApi {
   public:
@@ -87,14 +71,10 @@ class HidapiRawApi : public RawHidApi {
     }
 
     std::unique_ptr<RawHidDevice> Open(const std::string& node) override {
-        if (!initialised_) return nullptr;
-        std::lock_guard lock(GlobalCallMutex());
-        hid_device* device = hid_open_path(node.c_str());
-        if (device == nullptr) {
-            Logf(LogLevel::Debug, "hidapi: cannot open %s: %s", node.c_str(), Error().c_str());
-            return nullptr;
-        }
-        return std::make_unique<HidapiDevice>(device);
+        std::string why;
+        std::unique_ptr<RawHidDevice> device = OpenHidrawNode(node, &why);
+        if (!device) Logf(LogLevel::Debug, "hidraw: cannot open %s: %s", node.c_str(), why.c_str());
+        return device;
     }
 
     bool Exists(const std::string& node) override {
