@@ -19,14 +19,12 @@
 #include "app/skin_check.h"
 #include "core/device/hid_device.h"
 #include "core/util/atomic_file.h"
+#include "core/util/file_names.h"
 #include "core/util/log.h"
+#include "platform/autostart.h"
 #include "platform/folders.h"
 #include "platform/single_instance.h"
 #include "platform/termination.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace vq::app {
 
@@ -39,41 +37,55 @@ void WriteError(const std::string& line) {
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-// The demo's own data folder: in the user's runtime folder, else in the temporary folder under
-// a name with the user id. Never the user's real data folder.
-std::filesystem::path DemoDataFolder() {
+// The demo's own data folder: in the user's runtime folder, else a folder of the user's own in
+// the temporary folder. Never the user's real data folder.
+std::optional<std::filesystem::path> DemoDataFolder() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return std::filesystem::path(runtime.toStdString()) / "varnhold-quillet-demo";
-#ifndef _WIN32
-    const auto uid = ::getuid();
-    const QString folder =
-        QDir::temp().filePath(QStringLiteral("varnhold-quillet-demo-%1").arg(uid));
-    const QFileInfo info(folder);
-    if (info.exists() && info.ownerId() != uid) {
-        Logf(LogLevel::Warning, "%s belongs to another user; the demo uses a new folder",
-             folder.toUtf8().constData());
-        return std::filesystem::path(
-            QDir::temp().filePath("varnhold-quillet-demo-XXXXXX").toStdString());
-    }
-    return std::filesystem::path(folder.toStdString());
-#else
-    return std::filesystem::path(QDir::temp().filePath("varnhold-quillet-demo").toStdWString());
-#endif
+        return PathFromUtf8(runtime.toStdString()) / "varnhold-quillet-demo";
+    return platform::UserTemporaryFolder("varnhold-quillet-demo");
 }
 
-std::filesystem::path DataFolder(const AppOptions& options) {
+std::optional<std::filesystem::path> DataFolder(const AppOptions& options) {
     if (options.dataDir) return std::filesystem::path(*options.dataDir);
     const QString fromEnvironment = qEnvironmentVariable("QUILLET_DATA_DIR");
-    if (!fromEnvironment.isEmpty()) return std::filesystem::path(fromEnvironment.toStdString());
+    if (!fromEnvironment.isEmpty()) return PathFromUtf8(fromEnvironment.toStdString());
     if (options.simulate) return DemoDataFolder();
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return std::filesystem::path(documents.toStdString()) / "Varnhold Quillet";
+    return PathFromUtf8(documents.toStdString()) / "Varnhold Quillet";
+}
+
+// The folder of the skin and the shipped defaults: beside the program, else the install's
+// share folder.
+std::filesystem::path ShippedFolder() {
+    if (std::optional<std::filesystem::path> folder = platform::ShippedFilesFolder())
+        return *folder;
+    return PathFromUtf8(QCoreApplication::applicationDirPath().toStdString());
 }
 
 QString SkinFolder(const AppOptions& options) {
-    return options.skinDir ? QString::fromStdString(*options.skinDir)
-                           : QDir(QCoreApplication::applicationDirPath()).filePath("skin");
+    if (options.skinDir) return QString::fromStdString(*options.skinDir);
+    return QString::fromStdString(Utf8FromPath(ShippedFolder() / "skin"));
+}
+
+// --autostart on|off.
+int SetAutostart(bool on) {
+    std::string error;
+    std::unique_ptr<platform::Autostart> autostart = platform::CreateUserAutostart(&error);
+    const std::optional<std::filesystem::path> program = platform::ProgramFile();
+    if (autostart && on && !program) error = "the program's own path is not known";
+    const bool done = autostart && (on ? program && autostart->Enable(*program, &error)
+                                       : autostart->Disable(&error));
+    if (!done) {
+        std::fprintf(stderr, "quillet: cannot change the start at login: %s\n", error.c_str());
+        return 1;
+    }
+    if (on)
+        std::printf("Varnhold Quillet now starts when you log in (%s)\n",
+                    autostart->Where().c_str());
+    else
+        std::printf("Varnhold Quillet no longer starts when you log in\n");
+    return 0;
 }
 
 // --list-controls and --check-skin: load the skin's layouts (without a display when there is
@@ -136,6 +148,7 @@ int RunQuillet(int argc, char** argv) {
             WriteError(std::string("quillet: ") + LogLevelName(level) + ": " + std::string(line));
     });
     if (options.listControls || options.checkSkin) return RunSkinTool(options, argc, argv);
+    if (options.autostart) return SetAutostart(*options.autostart);
 
     // One copy per user: a second start asks the first to show itself and ends here.
     const QString instanceName = qEnvironmentVariable("QUILLET_INSTANCE_NAME");
@@ -179,8 +192,13 @@ int RunQuillet(int argc, char** argv) {
 
     CMainWnd::Options windowOptions;
     windowOptions.skinFolder = SkinFolder(options);
-    windowOptions.dataFolder = DataFolder(options);
-    windowOptions.programFolder = QCoreApplication::applicationDirPath().toStdString();
+    const std::optional<std::filesystem::path> dataFolder = DataFolder(options);
+    if (!dataFolder) {
+        WriteError("quillet: no folder for the settings and profiles: give --data-dir DIR");
+        return 1;
+    }
+    windowOptions.dataFolder = *dataFolder;
+    windowOptions.programFolder = ShippedFolder();
     windowOptions.backend = devices->Backend();
     int exitCode = 0;
     {
@@ -227,6 +245,10 @@ int RunQuillet(int argc, char** argv) {
                             .count()));
                 std::fflush(stdout);
                 QTimer::singleShot(0, &window, [&window] { window.Exit(); });
+            });
+        if (options.hideWhenShown && !options.exitWhenShown)
+            QObject::connect(&window, &CMainWnd::FirstShown, &window, [&window] {
+                QTimer::singleShot(0, &window, [&window] { window.close(); });
             });
         window.WindowInit();
         Logf(LogLevel::Debug, "start-up: sequence done after %.1f ms", since());

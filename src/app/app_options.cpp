@@ -6,6 +6,7 @@ const char* const kAppUsage =
     "usage: quillet [--simulate | --device-socket PATH] [--trace] [--data-dir DIR] [--skin DIR] "
     "[--verbose]\n"
     "       quillet [--skin DIR] --list-controls | --check-skin [DIR]\n"
+    "       quillet --autostart on|off\n"
     "  --simulate         run with the simulated mouse plugged in (demo mode; its own data\n"
     "                     folder unless --data-dir is given)\n"
     "  --device-socket PATH\n"
@@ -15,10 +16,13 @@ const char* const kAppUsage =
     "  --skin DIR         use the skin in DIR\n"
     "  --verbose          write the program's debug lines to standard error\n"
     "  --exit-when-shown  quit as soon as the window is shown and print the start-up time\n"
+    "  --hide-when-shown  close the window to the tray as soon as it is shown (for measuring\n"
+    "                     the program at rest)\n"
     "  --list-controls    print every control of the skin's layouts with its kind, and quit\n"
     "  --check-skin [DIR] list what the skin in DIR (default: the one in use) lacks of the\n"
     "                     layouts, controls, pictures and texts the program needs; exit code 1\n"
-    "                     when anything is missing\n";
+    "                     when anything is missing\n"
+    "  --autostart on|off start the program (in the tray) when you log in, or no longer\n";
 
 std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args,
                                           std::string* error) {
@@ -42,6 +46,8 @@ std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args,
             options.verbose = true;
         } else if (arg == "--exit-when-shown") {
             options.exitWhenShown = true;
+        } else if (arg == "--hide-when-shown") {
+            options.hideWhenShown = true;
         } else if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--data-dir") {
@@ -53,6 +59,11 @@ std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args,
             if (!value(options.skinDir)) return fail("--skin needs a folder");
         } else if (arg == "--list-controls") {
             options.listControls = true;
+        } else if (arg == "--autostart") {
+            std::optional<std::string> state;
+            if (!value(state) || (*state != "on" && *state != "off"))
+                return fail("--autostart needs on or off");
+            options.autostart = *state == "on";
         } else if (arg == "--check-skin") {
             options.checkSkin = true;
             // The folder is optional: the next argument, unless it is an option.

@@ -3,10 +3,9 @@
 #include <QCoreApplication>
 
 #include "core/util/log.h"
+#include "platform/power_events.h"
 
 #ifdef _WIN32
-#include <windows.h>
-
 #include <QAbstractNativeEventFilter>
 #else
 #include <QDBusConnection>
@@ -19,10 +18,16 @@ struct PowerMonitor::NativeFilter : QAbstractNativeEventFilter {
     explicit NativeFilter(PowerMonitor* owner) : owner_(owner) {}
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
         if (type != "windows_generic_MSG") return false;
-        const MSG* msg = static_cast<const MSG*>(message);
-        if (msg->message != WM_POWERBROADCAST) return false;
-        if (msg->wParam == PBT_APMSUSPEND) emit owner_->Suspending();
-        if (msg->wParam == PBT_APMRESUMEAUTOMATIC) emit owner_->Resumed();
+        switch (platform::PowerChangeOfMessage(message)) {
+            case platform::PowerChange::Suspending:
+                emit owner_->Suspending();
+                break;
+            case platform::PowerChange::Resumed:
+                emit owner_->Resumed();
+                break;
+            case platform::PowerChange::None:
+                break;
+        }
         return false;
     }
     PowerMonitor* owner_;

@@ -51,7 +51,7 @@ std::unique_ptr<ProfileStore> OpenStore(const FileOptions& options, std::ostream
     if (options.programDir)
         program = PathFromUtf8(*options.programDir);
     else
-        program = platform::ProgramFolder();
+        program = platform::ShippedFilesFolder();
     if (!program) {
         err << "quilletctl: the program's folder is not known: give --program-dir DIR\n";
         return nullptr;

@@ -10,7 +10,10 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 #include "core/util/file_names.h"
@@ -31,7 +34,7 @@ std::optional<fs::path> SystemDocumentsFolder::DocumentsFolder() {
     return fs::path(buffer);
 }
 
-std::optional<fs::path> ProgramFolder() {
+std::optional<fs::path> ProgramFile() {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n =
@@ -39,7 +42,7 @@ std::optional<fs::path> ProgramFolder() {
         if (n == 0) return std::nullopt;
         if (n < buffer.size()) {
             buffer.resize(n);
-            return fs::path(buffer).parent_path();
+            return fs::path(buffer);
         }
         buffer.resize(buffer.size() * 2);
     }
@@ -63,6 +66,19 @@ class WindowsFileSync : public FileSync {
 
 std::shared_ptr<FileSync> CreateSystemFileSync() {
     return std::make_shared<WindowsFileSync>();
+}
+
+std::optional<fs::path> UserTemporaryFolder(const std::string& name) {
+    std::error_code ec;
+    const fs::path folder = fs::temp_directory_path(ec) / PathFromUtf8(name);
+    if (ec) return std::nullopt;
+    fs::create_directories(folder, ec);
+    if (ec) {
+        Logf(LogLevel::Error, "cannot make %s: %s", Utf8FromPath(folder).c_str(),
+             ec.message().c_str());
+        return std::nullopt;
+    }
+    return folder;
 }
 
 #else
@@ -125,17 +141,68 @@ std::optional<fs::path> SystemDocumentsFolder::DocumentsFolder() {
     return *home / "Documents";
 }
 
-std::optional<fs::path> ProgramFolder() {
+std::optional<fs::path> ProgramFile() {
     std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec) return std::nullopt;
-    return exe.parent_path();
+    return exe;
 }
 
 std::shared_ptr<FileSync> CreateSystemFileSync() {
     return std::make_shared<PosixFileSync>();
 }
 
+std::optional<fs::path> UserTemporaryFolder(const std::string& name) {
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    if (ec) return std::nullopt;
+    const uid_t uid = ::getuid();
+    const fs::path folder = base / (name + "-" + std::to_string(uid));
+    if (::mkdir(folder.c_str(), 0700) == 0) return folder;
+    if (errno == EEXIST) {
+        // Only a real folder of this user's: not a link, not another user's folder.
+        struct stat st {};
+        if (::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid)
+            return folder;
+        Logf(LogLevel::Warning, "%s is not this user's folder; a new folder is used",
+             folder.c_str());
+    }
+    std::string pattern = Utf8FromPath(base / (name + "-XXXXXX"));
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        Logf(LogLevel::Error, "cannot make a folder in %s", base.c_str());
+        return std::nullopt;
+    }
+    return PathFromUtf8(pattern);
+}
+
 #endif
+
+std::optional<fs::path> ProgramFolder() {
+    std::optional<fs::path> file = ProgramFile();
+    if (!file) return std::nullopt;
+    return file->parent_path();
+}
+
+namespace {
+// A folder holds the shipped files when it has the skin or the mouse's default profile.
+bool HoldsShippedFiles(const fs::path& folder) {
+    std::error_code ec;
+    return fs::is_directory(folder / "skin", ec) ||
+           fs::is_regular_file(folder / "msdevicedefault.config", ec);
+}
+}  // namespace
+
+fs::path ShippedFilesFolderFor(const fs::path& programFolder) {
+    if (HoldsShippedFiles(programFolder)) return programFolder;
+    const fs::path shared = programFolder.parent_path() / "share" / kShareFolderName;
+    if (HoldsShippedFiles(shared)) return shared;
+    return programFolder;
+}
+
+std::optional<fs::path> ShippedFilesFolder() {
+    std::optional<fs::path> folder = ProgramFolder();
+    if (!folder) return std::nullopt;
+    return ShippedFilesFolderFor(*folder);
+}
 
 }  // namespace vq::platform

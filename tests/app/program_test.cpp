@@ -1,6 +1,8 @@
 // The program as a user starts it: demo mode, tracing, its data folder, bad arguments.
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QUuid>
@@ -23,6 +25,7 @@ Outcome Quillet(const QStringList& args, const QString& home, const QString& run
     env.insert("HOME", home);
     env.remove("QUILLET_DATA_DIR");
     env.remove("XDG_DOCUMENTS_DIR");
+    env.remove("XDG_CONFIG_HOME");
     if (runtime.isEmpty())
         env.remove("XDG_RUNTIME_DIR");
     else
@@ -100,6 +103,28 @@ TEST(Program, AnExplicitDataFolderIsUsedAndBadArgumentsAreRefused) {
     const Outcome help = Quillet({"--help"}, home.path());
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains("--simulate"));
+}
+
+TEST(Program, AutostartOnWritesTheLoginEntryForThisProgramAndOffRemovesIt) {
+    QTemporaryDir home;
+    const QString entry = QDir(home.path()).filePath(".config/autostart/varnhold-quillet.desktop");
+    const Outcome on = Quillet({"--autostart", "on"}, home.path());
+    ASSERT_EQ(on.exitCode, 0) << on.err.toStdString();
+    EXPECT_TRUE(on.out.contains(entry)) << on.out.toStdString();
+    QFile file(entry);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    file.close();
+    // The entry starts this very program, wherever it was started from.
+    const QString program = QFileInfo(QStringLiteral(VQ_QUILLET)).canonicalFilePath();
+    EXPECT_TRUE(text.contains("\nExec=\"" + program + "\"\n")) << text.toStdString();
+
+    const Outcome off = Quillet({"--autostart", "off"}, home.path());
+    ASSERT_EQ(off.exitCode, 0) << off.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(entry));
+    const Outcome bad = Quillet({"--autostart", "sometimes"}, home.path());
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(bad.err.contains("--autostart needs on or off"));
 }
 
 TEST(Program, ASkinThatCannotBeUsedIsReportedNotAnEmptyWindow) {

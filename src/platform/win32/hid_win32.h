@@ -20,12 +20,9 @@ extern "C" {
 #include <vector>
 
 #include "core/device/hid_backend.h"
+#include "platform/win32/wide_text.h"
 
 namespace vq::platform {
-
-// Paths cross the program's interfaces as UTF-8; the system wants UTF-16.
-std::wstring WideFromUtf8(std::string_view text);
-std::string Utf8FromWide(std::wstring_view text);
 
 // One decoded usage slot of a report type, as the HID parser fills it.
 struct HidData {
