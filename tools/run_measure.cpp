@@ -121,8 +121,10 @@ int main(int argc, char** argv) {
         const long peak = WaitPeakKb(pid, &status);
         const size_t at = text.find("monotonic ");
         if (at == std::string::npos || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            std::fprintf(stderr, "vq_run_measure: the program did not report its window\n%s",
-                         text.c_str());
+            std::fprintf(stderr,
+                         "vq_run_measure: the program did not report its window (exit status "
+                         "%d)\n%s",
+                         WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.c_str());
             return 1;
         }
         const long long shownNs = std::strtoll(text.c_str() + at + 10, nullptr, 10);

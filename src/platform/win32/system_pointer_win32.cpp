@@ -1,7 +1,7 @@
 // The pointer speed and the wheel lines through SystemParametersInfoW, stored in the user's
 // profile (SPIF_UPDATEINIFILE). The new wheel lines are announced to every top-level window with
-// WM_SETTINGCHANGE; a window that does not answer is given up after a second instead of
-// holding the caller.
+// WM_SETTINGCHANGE, posted without waiting for the windows to handle it, so that a window that
+// does not answer never holds the caller.
 
 #include <windows.h>
 
@@ -11,8 +11,6 @@
 namespace vq::platform {
 
 namespace {
-
-constexpr UINT kBroadcastLimitMs = 1000;
 
 class WindowsSystemPointer : public SystemPointer {
   public:
@@ -48,9 +46,7 @@ class WindowsSystemPointer : public SystemPointer {
             Logf(LogLevel::Warning, "wheel lines %u not applied: error %lu", lines, GetLastError());
             return false;
         }
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETWHEELSCROLLLINES, 0,
-                            SMTO_ABORTIFHUNG, kBroadcastLimitMs, &ignored);
+        SendNotifyMessageW(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETWHEELSCROLLLINES, 0);
         return true;
     }
 };
