@@ -33,15 +33,16 @@ TEST(Quilletctl, ReadPrintsTheRecordAndTracesTheWholeExchange) {
     Result r = Ctl({"--simulate", "--trace", "read"});
     ASSERT_EQ(r.code, 0) << r.err;
     auto trace = Lines(r.err);
-    // Begin, ReadInfo, 10 factory chunks, 5 × 10 layer chunks, End, ReadParams: 64 pairs.
-    ASSERT_EQ(trace.size(), 2u * 64u);
+    // Begin, ReadInfo, 10 factory chunks, 5 × 10 layer chunks, End, the slot and the record
+    // (ReadParams 1 and 56 at 0): 65 pairs, and nothing written.
+    ASSERT_EQ(trace.size(), 2u * 65u);
     EXPECT_EQ(trace.front().substr(0, 20), "> cfg 04 01 00 01 00");
     for (size_t i = 0; i < trace.size(); ++i) {
         EXPECT_EQ(trace[i].substr(0, 6), i % 2 == 0 ? "> cfg " : "< cfg ") << i;
         EXPECT_EQ(trace[i].size(), 6 + 64 * 3 - 1) << i;
     }
     EXPECT_EQ(trace[2 * 62].substr(0, 17), "> cfg 04 02 00 02");           // End
-    EXPECT_EQ(trace[2 * 63].substr(0, 26), "> cfg 04 3d 00 05 38 00 00");  // ReadParams 56 at 0
+    EXPECT_EQ(trace[2 * 64].substr(0, 26), "> cfg 04 3d 00 05 38 00 00");  // ReadParams 56 at 0
     EXPECT_NE(r.out.find("stage 4: 3200 DPI"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("stage 2: 800 DPI, colour #00ff00  (active)"), std::string::npos);
 }

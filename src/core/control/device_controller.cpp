@@ -125,6 +125,15 @@ int DeviceController::FlushNow() {
     return result;
 }
 
+void DeviceController::DiscardPendingNow() {
+    executor_->RunAndWait([&] {
+        executor_->Cancel(kFlushTimer);
+        ForgetDirtyRecord();
+        executor_->Cancel(kSaveTimer);
+        pendingSaves_.store(kSaveNone);
+    });
+}
+
 void DeviceController::LoadSelected(ProfileFamily family, int index) {
     if (!store_) return;
     if (!store_->SetSelection(kind_, family, index))

@@ -110,6 +110,9 @@ class DeviceController {
     SearchResult ConnectNow();
     // The result of the record's send; 1 when nothing was waiting.
     int FlushNow();
+    // Forgets the record send and the profile saves that are waiting, without doing them: a
+    // command that only reads leaves the device and the files as they were.
+    void DiscardPendingNow();
     bool WaitIdle(std::chrono::milliseconds limit = std::chrono::milliseconds(10000)) {
         return executor_->WaitIdle(limit);
     }
@@ -140,6 +143,8 @@ class DeviceController {
     void LoadSelected(ProfileFamily family, int index);
     // Sends the record when it is marked changed: the result, nothing when it was not marked.
     virtual std::optional<int> SendDirtyRecord() = 0;
+    // Clears the record's changed mark without sending it.
+    virtual void ForgetDirtyRecord() = 0;
     virtual ProfilePayloadModel& PayloadModel() = 0;
     // What a profile selection sends and shows, after the load.
     virtual void ApplyProfile(ProfileFamily family, int index) = 0;

@@ -29,6 +29,7 @@ class KeyboardController : public DeviceController {
 
   protected:
     std::optional<int> SendDirtyRecord() override;
+    void ForgetDirtyRecord() override { static_cast<void>(model_.TakeDirty()); }
     ProfilePayloadModel& PayloadModel() override { return model_; }
     void ApplyProfile(ProfileFamily family, int index) override;
 
@@ -51,6 +52,7 @@ class MousepadController : public DeviceController {
 
   protected:
     std::optional<int> SendDirtyRecord() override;
+    void ForgetDirtyRecord() override { static_cast<void>(model_.TakeDirty()); }
     ProfilePayloadModel& PayloadModel() override { return model_; }
     void ApplyProfile(ProfileFamily family, int index) override;
 

@@ -124,27 +124,27 @@ void MouseController::ReadLive() {
     Post([this] { RunReadLive(); });
 }
 
-int MouseController::ReadAllNow() {
+int MouseController::ReadAllNow(MouseReadReport* report) {
     int result = 0;
-    executor_->RunAndWait([&] { result = RunReadAll(); });
+    executor_->RunAndWait([&] { result = RunReadAll(report); });
     return result;
 }
 
-int MouseController::ReadLiveNow() {
+int MouseController::ReadLiveNow(MouseReadReport* report) {
     int result = 0;
-    executor_->RunAndWait([&] { result = RunReadLive(); });
+    executor_->RunAndWait([&] { result = RunReadLive(report); });
     return result;
 }
 
-int MouseController::RunReadAll() {
-    const int result = ReadMouse(Session(), model_);
+int MouseController::RunReadAll(MouseReadReport* report) {
+    const int result = ReadMouse(Session(), model_, report);
     if (model_.TakeFullRefresh()) FullRefresh();
     EmitModelChanged(ModelUpdate::Read, true);
     return result;
 }
 
-int MouseController::RunReadLive() {
-    const int result = ReloadMouseRecord(Session(), model_);
+int MouseController::RunReadLive(MouseReadReport* report) {
+    const int result = ReloadMouseRecord(Session(), model_, report);
     const bool replaced = model_.TakeFullRefresh();
     if (replaced) FullRefresh();
     EmitModelChanged(ModelUpdate::Reloaded, replaced);
@@ -226,6 +226,12 @@ void MouseController::SetStageColor(int stage, Rgb colour) {
     // The stage colours belong to the device profile alone.
     EditRecord(kSaveDevice,
                [stage, colour](MouseRecord& r) { r.SetStageColor(stage - 1, colour); });
+}
+
+void MouseController::SetActiveStage(int stage) {
+    if (stage < 1 || stage > MouseRecord::kStages) return;
+    const auto index = static_cast<uint8_t>(stage - 1);
+    EditRecord(kSaveLightAndDevice, [index](MouseRecord& r) { r.SetActiveStage(index); });
 }
 
 void MouseController::SetReportRate(int item) {

@@ -7,6 +7,7 @@
 
 #include "core/control/device_controller.h"
 #include "core/device/presence.h"
+#include "core/mouse/mouse_device.h"
 #include "core/mouse/mouse_model.h"
 
 namespace vq {
@@ -43,6 +44,9 @@ class MouseController : public DeviceController, public PresenceObserver {
     // ---- edits of the live record (stage 1-7; values out of range are clamped)
     void SetStageDpi(int stage, int dpi);
     void SetStageColor(int stage, Rgb colour);
+    // The stage the mouse uses (1-7). The mouse sets it itself with its DPI button; this is for
+    // a user who chooses it here.
+    void SetActiveStage(int stage);
     void SetReportRate(int item);
     void SetLiftHeight(int height);  // 0 low, 1 middle, 2 high
     void SetLineAdjust(bool on);
@@ -56,20 +60,22 @@ class MouseController : public DeviceController, public PresenceObserver {
     void SetLightDirection(bool left);
 
     // ---- waiting forms for the command-line tool and tests (never on a UI thread)
-    int ReadAllNow();
-    int ReadLiveNow();
+    // `report`, when given, says which step failed first and the slot the mouse reported.
+    int ReadAllNow(MouseReadReport* report = nullptr);
+    int ReadLiveNow(MouseReadReport* report = nullptr);
 
   protected:
     std::optional<int> SendDirtyRecord() override;
     ProfilePayloadModel& PayloadModel() override { return model_; }
     void ApplyProfile(ProfileFamily family, int index) override;
+    void ForgetDirtyRecord() override { model_.ClearDirty(); }
 
   private:
     class ModelHooks;
     template <typename Edit>
     void EditRecord(unsigned families, Edit edit);
-    int RunReadAll();
-    int RunReadLive();
+    int RunReadAll(MouseReadReport* report = nullptr);
+    int RunReadLive(MouseReadReport* report = nullptr);
     // The record was replaced as a whole: the effect and the heights are stored again.
     void FullRefresh();
     void EmitModelChanged(ModelUpdate update, bool fullRefresh);

@@ -9,11 +9,13 @@ namespace vq {
 namespace {
 
 // Keeps the first failure of a sequence whose steps all run.
-void Note(int& first, int result, const char* step) {
+void Note(int& first, int result, const std::string& step, MouseReadReport* report) {
     if (result == kResultSuccess) return;
-    Logf(LogLevel::Warning, "mouse read: %s returned %d; its part of the model is kept", step,
-         result);
-    if (first == kResultSuccess) first = result;
+    Logf(LogLevel::Warning, "mouse read: %s returned %d; its part of the model is kept",
+         step.c_str(), result);
+    if (first != kResultSuccess) return;
+    first = result;
+    if (report) report->failedStep = step;
 }
 
 void Notify(const MouseModel& model, MouseUpdate what) {
@@ -22,25 +24,25 @@ void Notify(const MouseModel& model, MouseUpdate what) {
 
 }  // namespace
 
-int ReadMouse(DeviceSession& session, MouseModel& model) {
+int ReadMouse(DeviceSession& session, MouseModel& model, MouseReadReport* report) {
     int first = kResultSuccess;
-    Note(first, session.Begin(), "Begin");
+    Note(first, session.Begin(), "Begin", report);
 
     MouseInfo info;
     const int infoResult = session.ReadInfo(info.bytes);
-    Note(first, infoResult, "ReadInfo");
+    Note(first, infoResult, "ReadInfo", report);
     if (infoResult == kResultSuccess) model.SetInfo(info);
 
     MouseKeyLayer buffer{};
     const int factoryResult = session.ReadBlock(buffer);
-    Note(first, factoryResult, "ReadBlock");
+    Note(first, factoryResult, "ReadBlock", report);
     if (factoryResult == kResultSuccess) model.SetFactoryBlock(buffer);
 
     bool layerZeroRead = false;
     for (int n = 0; n < kMouseSlots; ++n) {
         buffer.fill(0);
         const int result = session.ReadIndexedBlock(buffer, n);
-        Note(first, result, "ReadIndexedBlock");
+        Note(first, result, "ReadIndexedBlock " + std::to_string(n), report);
         if (result != kResultSuccess) continue;
         model.SetKeyLayer(n, buffer);
         if (n == 0) layerZeroRead = true;
@@ -48,7 +50,7 @@ int ReadMouse(DeviceSession& session, MouseModel& model) {
 
     // The stored record is the one the device-profile selection has just loaded.
     model.TakeStoredRecordZero();
-    Note(first, session.End(), "End");
+    Note(first, session.End(), "End", report);
 
     // The device profile holds key layer 0: keep it in step with the mouse, but never write a
     // layer that was not read over the one the profile has.
@@ -59,18 +61,21 @@ int ReadMouse(DeviceSession& session, MouseModel& model) {
     return first;
 }
 
-int ReloadMouseRecord(DeviceSession& session, MouseModel& model) {
+int ReloadMouseRecord(DeviceSession& session, MouseModel& model, MouseReadReport* report) {
     model.StoreLiveRecord();
     uint8_t current = 0;
     int result = session.ReadParams(std::span<uint8_t>(&current, 1), 1, 0);
     if (result != kResultSuccess) {
         Logf(LogLevel::Warning, "mouse record reload: slot read returned %d", result);
+        if (report) report->failedStep = "ReadParams";
         return result;
     }
+    if (report) report->mouseSlot = current;
     std::array<uint8_t, MouseRecord::kWireSize> wire{};
     result = session.ReadParams(wire, MouseRecord::kWireSize, 0);
     if (result != kResultSuccess) {
         Logf(LogLevel::Warning, "mouse record reload: record read returned %d", result);
+        if (report) report->failedStep = "ReadParams";
         return result;
     }
     // The record read at address 0 becomes stored record 0 and the live record, slot 0.

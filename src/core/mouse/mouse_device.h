@@ -3,6 +3,7 @@
 // commands on the mouse's DeviceSession. Results are the command results (1 success).
 
 #include <optional>
+#include <string>
 
 #include "core/mouse/mouse_model.h"
 
@@ -10,15 +11,24 @@ namespace vq {
 
 class DeviceSession;
 
+// What a read says beyond its result, for a caller that reports it (the command-line tool).
+struct MouseReadReport {
+    // The step whose failure the result is ("Begin", "ReadIndexedBlock 2", ...); empty when
+    // every step was answered.
+    std::string failedStep;
+    // The onboard slot the mouse said it is on; -1 when it was not read.
+    int mouseSlot = -1;
+};
+
 // The full read after the mouse has connected: information, factory key block and the five key
 // layers between Begin and End; then the live record from stored record 0 (slot 0), a save of
 // the selected device profile and a full refresh. A read that is not answered leaves its part of
 // the model as it was. Returns 1 when every read was answered, else the first failure.
-int ReadMouse(DeviceSession& session, MouseModel& model);
+int ReadMouse(DeviceSession& session, MouseModel& model, MouseReadReport* report = nullptr);
 
 // The re-read of the live record after the mouse reported a change of its settings. Stops at
 // the first read that is not answered, leaving the live record as it was.
-int ReloadMouseRecord(DeviceSession& session, MouseModel& model);
+int ReloadMouseRecord(DeviceSession& session, MouseModel& model, MouseReadReport* report = nullptr);
 
 // Switches the mouse to onboard slot n (0-4; any other n does nothing and returns 0). Reads the
 // mouse's slot first and stops when it is n already. When the mouse's slot cannot be read, or

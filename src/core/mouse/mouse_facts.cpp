@@ -1,6 +1,7 @@
 #include "core/mouse/mouse_facts.h"
 
 #include <algorithm>
+#include <string>
 
 namespace vq {
 
@@ -24,7 +25,60 @@ constexpr LightModeLayout kModeLayouts[kLightModes] = {
     {false, false, false, false, false, false, false, -1},  // 7 dark
 };
 
+constexpr int kReportRates[] = {125, 250, 500, 1000};
+
+constexpr const char* kLiftHeightNames[] = {"low", "middle", "high"};
+
+constexpr const char* kModeNames[kLightModes] = {
+    "spectrum-spin", "chase", "colour-cycle", "wave", "breathing", "static", "reactive", "off",
+};
+
+// A name as it is compared: lower case, with '_' and ' ' read as '-'.
+std::string Folded(std::string_view name) {
+    std::string folded;
+    for (char c : name) {
+        if (c == '_' || c == ' ') c = '-';
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        folded += c;
+    }
+    return folded;
+}
+
 }  // namespace
+
+std::span<const int> ReportRatesHz() {
+    return kReportRates;
+}
+
+std::optional<int> ReportRateItem(int hz) {
+    for (size_t i = 0; i < std::size(kReportRates); ++i)
+        if (kReportRates[i] == hz) return static_cast<int>(i);
+    return std::nullopt;
+}
+
+std::optional<int> ReportRateHz(int item) {
+    if (item < 0 || item >= static_cast<int>(std::size(kReportRates))) return std::nullopt;
+    return kReportRates[item];
+}
+
+std::optional<int> LiftHeightFromName(std::string_view name) {
+    const std::string folded = Folded(name);
+    for (size_t i = 0; i < std::size(kLiftHeightNames); ++i)
+        if (folded == kLiftHeightNames[i]) return static_cast<int>(i);
+    return std::nullopt;
+}
+
+const char* LightModeName(int mode) {
+    return mode >= 0 && mode < kLightModes ? kModeNames[mode] : nullptr;
+}
+
+std::optional<int> LightModeFromName(std::string_view name) {
+    if (name.size() == 1 && name[0] >= '0' && name[0] < '0' + kLightModes) return name[0] - '0';
+    const std::string folded = Folded(name);
+    for (int mode = 0; mode < kLightModes; ++mode)
+        if (folded == kModeNames[mode]) return mode;
+    return std::nullopt;
+}
 
 std::optional<SensorRange> SensorRangeFor(uint16_t sensorCode) {
     for (const SensorRange& range : kSensorRanges)

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <string_view>
 
 #include "core/mouse/mouse_record.h"
 
@@ -30,6 +32,20 @@ uint16_t DpiToSteps(int dpi);
 // itself is never changed by showing it).
 int StageSliderPosition(uint16_t steps);
 
+// ---- report rate
+
+// The report rates of "ms_report_fct_combo", by item: the record stores the item.
+std::span<const int> ReportRatesHz();
+// The item of a rate in Hz; nothing for a rate the list does not have.
+std::optional<int> ReportRateItem(int hz);
+// The rate of an item; nothing for an item outside the list.
+std::optional<int> ReportRateHz(int item);
+
+// ---- lift-off height
+
+// "low", "middle", "high" (as the sensor page's buttons): 0, 1, 2.
+std::optional<int> LiftHeightFromName(std::string_view name);
+
 // ---- lighting
 
 inline constexpr int kLightModes = 8;     // 0-7 of "ms_deng_combo_modeSelect0"
@@ -42,6 +58,12 @@ struct LightModeLayout {
     bool brightness, speed, colour, sevenColour, presets, fx, palette;
     int sevenColourValue;  // -1: unchanged
 };
+// The effect's name as the command-line tool takes it ("spectrum-spin", "static", "off", ...);
+// null for a mode outside 0-7.
+const char* LightModeName(int mode);
+// The mode of a name (any case; '-', '_' and ' ' alike) or of a number 0-7.
+std::optional<int> LightModeFromName(std::string_view name);
+
 // The layout of effect m; nothing for a mode outside 0-7.
 std::optional<LightModeLayout> LightModeLayoutOf(int mode);
 
