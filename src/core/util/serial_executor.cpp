@@ -81,7 +81,8 @@ bool SerialExecutor::RunAndWait(Task task) {
     {
         std::lock_guard lock(mutex_);
         if (stopping_) return false;
-        queue_.push_back([task = std::move(task), done] {
+        // The queue holds the only reference: a task dropped by Stop breaks the promise.
+        queue_.push_back([task = std::move(task), done = std::move(done)] {
             task();
             done->set_value();
         });
