@@ -22,7 +22,10 @@ if [ "${1:-}" = "--quick" ]; then
 fi
 BUILD=build/bench
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVQ_BUILD_TESTS=OFF >/dev/null
+# Release at -O2, as the Windows build: at -O3 GCC 12 reports impossible overlaps inside
+# std::string (-Wrestrict), which warnings-as-errors turns into a failed build.
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVQ_BUILD_TESTS=OFF \
+  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" >/dev/null
 # What the table needs (the tests stay out of this build).
 targets="vq_bench vq_run_measure quillet vq_shipped_defaults"
 for optional in vq_ui_stall vq_skin_images; do

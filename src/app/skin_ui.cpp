@@ -330,8 +330,10 @@ void SkinUi::ApplyToApplication() const {
     if (!qApp) return;
     // The base font and text colours are set once for the application: a style sheet rule that
     // every widget matches would be resolved again for each of the window's widgets.
+    // Latin faces first: a CJK face is loaded only for the texts that need its glyphs (Qt falls
+    // back to it per character), not for every text of the window.
     QFont font = QApplication::font();
-    font.setFamilies({"Noto Sans", "Noto Sans CJK SC", "DejaVu Sans", "Droid Sans Fallback"});
+    font.setFamilies({"Noto Sans", "DejaVu Sans", "Noto Sans CJK SC", "Droid Sans Fallback"});
     font.setPixelSize(13);
     QApplication::setFont(font);
     QPalette palette = QApplication::palette();
