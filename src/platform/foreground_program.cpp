@@ -10,6 +10,9 @@ namespace vq::platform {
 #if defined(VQ_HAVE_X11)
 std::unique_ptr<ForegroundProgram> CreateX11ForegroundProgram();
 #endif
+#if defined(_WIN32)
+std::unique_ptr<ForegroundProgram> CreateWin32ForegroundProgram();
+#endif
 
 namespace {
 
@@ -57,8 +60,7 @@ std::unique_ptr<ForegroundProgram> CreateSystemForegroundProgram() {
 #if defined(VQ_HAVE_X11)
     return std::make_unique<LoggingForegroundProgram>(CreateX11ForegroundProgram());
 #elif defined(_WIN32)
-    return std::make_unique<LoggingForegroundProgram>(std::make_unique<NoForegroundProgram>(
-        "following the foreground window is not built yet on Windows"));
+    return std::make_unique<LoggingForegroundProgram>(CreateWin32ForegroundProgram());
 #else
     return std::make_unique<LoggingForegroundProgram>(
         std::make_unique<NoForegroundProgram>("this build has no X11 support"));
