@@ -8,6 +8,7 @@
 
 #include "app/device_hub.h"
 #include "app_fixture.h"
+#include "core/device/key_labels.h"
 
 namespace vq::test {
 namespace {
@@ -107,6 +108,20 @@ TEST_F(MousePages, TheLiftOffOptionsStoreByte51AndDeselectTheOthers) {
         // Nothing else of the record moved.
         EXPECT_EQ((*sent)[52], w.Hub().Mouse().Model().Record().lineAdjust());
     }
+}
+
+// The button page is built when it is first needed, not because the mouse's model was read;
+// its buttons are labelled from the model when it is.
+TEST_F(MousePages, TheButtonPageIsBuiltOnlyWhenNeededAndLabelledThen) {
+    CMainWnd& w = Ready();
+    EXPECT_EQ(w.findChild<QWidget*>("ms_key_0"), nullptr) << "reading the mouse built the page";
+    auto* button = w.Control<QAbstractButton>("ms_key_0");
+    ASSERT_NE(button, nullptr);
+    const MouseModel& model = w.Hub().Mouse().Model();
+    const KeyLabel label = MouseButtonLabel(model.ButtonAssignment(model.ActiveLayer(), 0), {});
+    ASSERT_EQ(label.kind, KeyLabel::Kind::TextId);
+    EXPECT_EQ(button->toolTip(), w.Ui().TextOrId(QString::fromStdString(label.text)));
+    EXPECT_FALSE(button->toolTip().isEmpty());
 }
 
 TEST_F(MousePages, SelectingAKeyProfileSendsItsKeyLayer) {

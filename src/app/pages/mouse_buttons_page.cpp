@@ -19,6 +19,12 @@ constexpr std::array<const char*, 5> kPageOptions = {
 }  // namespace
 
 void MouseButtonsPage::Register() {
+    // The labels go on the buttons when their page is built: a model that changes while the
+    // page was never shown builds nothing (its pictures alone take megabytes).
+    QObject::connect(&window_.Ui(), &SkinUi::PageBuilt, &window_, [this](QWidget* page) {
+        if (page->findChild<QWidget*>(QStringLiteral("ms_key_0")))
+            RefreshButtonLabels(hub_.Mouse().Model().ActiveLayer());
+    });
     NotifyRouter& router = Router();
     for (int n = 0; n < kMouseSlots; ++n)
         router.On("click", QStringLiteral("ms_profile_%1").arg(n), [this, n](const Notification&) {
@@ -52,6 +58,7 @@ void MouseButtonsPage::ReloadMacroNames() {
 }
 
 void MouseButtonsPage::RefreshButtonLabels(int layer) {
+    if (!window_.findChild<QWidget*>(QStringLiteral("ms_key_0"))) return;  // not built yet
     if (!macroNamesRead_) ReloadMacroNames();
     const MouseModel& model = hub_.Mouse().Model();
     for (int n = 0; n < kMouseButtons; ++n) {
