@@ -123,6 +123,21 @@ bool WriteActionFile(const fs::path& path, std::span<const MacroAction> actions,
     });
 }
 
+bool WriteActionRecords(const fs::path& path,
+                        std::span<const std::pair<int, MacroAction>> records) {
+    for (const auto& [index, action] : records)
+        if (index < 0 || action.label.find_first_of(",\r\n") != std::string::npos) {
+            Logf(LogLevel::Error, "%s: record %d cannot be stored", Utf8FromPath(path).c_str(),
+                 index);
+            return false;
+        }
+    return UpdateIniFile(path, [&](IniDocument& doc) {
+        for (const auto& [index, action] : records)
+            if (!doc.Write(kActionSection, Key(index), FormatMacroAction(action))) return false;
+        return true;
+    });
+}
+
 ActionFileCheck CheckActionFile(std::span<const uint8_t> bytes, int maxActions, int* count,
                                 int* badRecord) {
     // A text file: a NUL byte outside a UTF-16 text means some other kind of file.

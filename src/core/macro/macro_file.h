@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/device/device_kind.h"
@@ -64,6 +65,11 @@ std::vector<MacroAction> ReadActionFile(const std::filesystem::path& path);
 // too (they are ignored). Refuses labels that a record could not hold (a comma, a line break).
 bool WriteActionFile(const std::filesystem::path& path, std::span<const MacroAction> actions,
                      std::optional<std::string_view> selectName = std::nullopt);
+
+// Rewrites the records at the given indices and nothing else of the file (its count stays).
+// Refuses labels that a record could not hold.
+bool WriteActionRecords(const std::filesystem::path& path,
+                        std::span<const std::pair<int, MacroAction>> records);
 
 // Whether the bytes of a file are an action file that the program can take in: an INI text with
 // "MACROACTIONCOUNT"/"count" between 0 and `maxActions` and a parsable record for each index
