@@ -39,6 +39,8 @@ const char* kUsage =
     "  macro list | show NAME | add NAME | delete NAME | rename OLD NEW | import FILE |\n"
     "        export NAME FILE\n"
     "             the macro library of --kind ms (the mouse, default) or kb (the keyboard)\n"
+    "  script show N | import N FILE | export N FILE | reset N\n"
+    "             the mouse's cursor (recoil) script N, 1 to 4\n"
     "  serve-sim PATH\n"
     "             serve the simulated mouse on a Unix domain socket (see docs/virtual-device.md);\n"
     "             standard input takes unplug, plug, press, notify HHHH, delay MS,\n"
@@ -217,6 +219,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (options.command == "macro") {
         InstallFileSync(platform::CreateSystemFileSync());
         return MacroCommand(options.files, options.macro, options.operands, out, err);
+    }
+    if (options.command == "script") {
+        InstallFileSync(platform::CreateSystemFileSync());
+        return ScriptCommand(options.files, options.operands, out, err);
     }
     if (options.simulate && options.deviceSocket) {
         err << "quilletctl: --simulate and --device-socket exclude each other\n" << kUsage;

@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "core/keyboard/keyboard_defaults.h"
+#include "core/macro/cursor_scripts.h"
 #include "core/macro/macro_library_ops.h"
 #include "core/mouse/mouse_defaults.h"
 #include "core/profile/profile_store.h"
@@ -177,6 +178,93 @@ int MacroCommand(const FileOptions& files, const MacroOptions& options,
         return kExitFiles;
     }
     return kExitOk;
+}
+
+int ScriptCommand(const FileOptions& files, const std::vector<std::string>& operands,
+                  std::ostream& out, std::ostream& err) {
+    const char* usage =
+        "quilletctl: usage: script show N | import N FILE | export N FILE | reset N  (N 1-4)\n";
+    const std::string verb = operands.empty() ? "" : operands[0];
+    const size_t wanted = verb == "show" || verb == "reset"      ? 2
+                          : verb == "import" || verb == "export" ? 3
+                                                                 : 0;
+    if (wanted == 0 || operands.size() != wanted) {
+        err << usage;
+        return kExitUsage;
+    }
+    const std::string& number = operands[1];
+    if (number.size() != 1 || number[0] < '1' || number[0] > '0' + kCursorSlots) {
+        err << "quilletctl: the script number is 1 to " << kCursorSlots << ", not \"" << number
+            << "\"\n";
+        return kExitUsage;
+    }
+    const int slot = number[0] - '1';
+    const std::optional<fs::path> data = DataFolder(files, err);
+    if (!data) return kExitFiles;
+    std::optional<fs::path> program;
+    if (files.programDir)
+        program = PathFromUtf8(*files.programDir);
+    else
+        program = platform::ProgramFolder();
+    if (!program) {
+        err << "quilletctl: the program's folder is not known: give --program-dir DIR\n";
+        return kExitFiles;
+    }
+    ProfileStore store(*data, *program);
+    const std::optional<fs::path> folder = store.KindFolder(DeviceKind::Mouse);
+    if (!folder) {
+        err << "quilletctl: the folder " << Utf8FromPath(*data / "ms") << " could not be created\n";
+        return kExitFiles;
+    }
+    if (!SeedMacroLibrary(DeviceKind::Mouse, *folder, *program).ok)
+        err << "quilletctl: warning: the cursor scripts could not all be copied from "
+            << Utf8FromPath(*program) << "\n";
+    CursorScripts scripts(*folder, *program);
+
+    if (verb == "show") {
+        const std::optional<fs::path> path = scripts.ScriptPath(slot);
+        if (!path) {
+            err << "quilletctl: the mouse's macro index lists no script " << number << "\n";
+            return kExitFiles;
+        }
+        out << "script " << number << " (" << Utf8FromPath(path->filename()) << ", "
+            << scripts.ReadScript(slot).size() << " actions)\n";
+        for (int b = 0; b < kBulletsPerScript; ++b) {
+            const Bullet bullet = scripts.LoadBullet(slot, b);
+            if (!bullet.delayMs && !bullet.dx && !bullet.dy) continue;
+            out << "  bullet " << b + 1 << ": ";
+            out << (bullet.delayMs ? std::to_string(*bullet.delayMs) + " ms" : "-") << ", ";
+            out << (bullet.dx
+                        ? std::string(bullet.left ? "left " : "right ") + std::to_string(*bullet.dx)
+                        : "-")
+                << ", ";
+            out << (bullet.dy
+                        ? std::string(bullet.up ? "up " : "down ") + std::to_string(*bullet.dy)
+                        : "-")
+                << "\n";
+        }
+        return kExitOk;
+    }
+    ScriptOutcome outcome;
+    if (verb == "import")
+        outcome = scripts.Import(slot, PathFromUtf8(operands[2]));
+    else if (verb == "export")
+        outcome = scripts.Export(slot, PathFromUtf8(operands[2]));
+    else
+        outcome = scripts.Reset(slot);
+    if (outcome.Ok()) {
+        out << outcome.detail << "\n";
+        return kExitOk;
+    }
+    err << "quilletctl: " << outcome.detail << "\n";
+    switch (outcome.result) {
+        case MacroResult::WriteFailed:
+        case MacroResult::ReadFailed:
+        case MacroResult::Missing:
+            return kExitFiles;
+        default:
+            return kExitRefused;
+    }
 }
 
 }  // namespace vq::cli

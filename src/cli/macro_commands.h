@@ -20,4 +20,9 @@ struct MacroOptions {
 int MacroCommand(const FileOptions& files, const MacroOptions& options,
                  const std::vector<std::string>& operands, std::ostream& out, std::ostream& err);
 
+// `script show N | import N FILE | export N FILE | reset N` on the mouse's cursor scripts (N 1-4),
+// seeded from the program folder first as the program does at its start. Exit codes as above.
+int ScriptCommand(const FileOptions& files, const std::vector<std::string>& operands,
+                  std::ostream& out, std::ostream& err);
+
 }  // namespace vq::cli

@@ -156,5 +156,54 @@ TEST_F(MacroCommands, DeletingAMacroThatProfilesPlayNeedsYesAndRepairsThem) {
     EXPECT_EQ(KeyAssignment::At(payload, 1), (KeyAssignment{0x71, 1, 9}));
 }
 
+// A script of `bullets` groups of six actions, each bullet moving right 2 and down 3 after 90 ms.
+std::string ScriptText(int actions) {
+    std::string text =
+        "[MACROACTIONCOUNT]\r\ncount=" + std::to_string(actions) + "\r\n[MACROACTION]\r\n";
+    const char* group[6] = {
+        "0,0,129,1,1,mouse_key_left",         "0,0,1,1,0,mouse_key_left",
+        "0,0,4,0,0,mouse_move_to_right_text", "90,0,5,0,0,mouse_move_to_down_text",
+        "0,0,4,2,0,mouse_move_to_right_text", "0,0,5,3,0,mouse_move_to_down_text"};
+    for (int i = 0; i < actions; ++i)
+        text += std::to_string(i) + "=" + group[i % 6] + "\r\n";
+    return text;
+}
+
+TEST_F(MacroCommands, ScriptsAreSeededShownImportedExportedAndReset) {
+    TempDir program;
+    for (int i = 1; i <= 4; ++i)
+        WriteBytes(program / ("name_" + std::to_string(i) + ".cur"), ScriptText(180));
+    const auto Script = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--program-dir", Utf8FromPath(program.path()), "script"});
+        return Ctl(args);
+    };
+    Result r = Script({"show", "2"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("script 2 (name_2.cur, 180 actions)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("bullet 30: 90 ms, right 2, down 3"), std::string::npos) << r.out;
+
+    WriteBytes(outside / "long.cur", ScriptText(181));
+    const std::string before = ReadBytes(data / "ms" / "name_1.cur");
+    r = Script({"import", "1", Utf8FromPath(outside / "long.cur")});
+    EXPECT_EQ(r.code, 5);
+    EXPECT_NE(r.err.find("181"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadBytes(data / "ms" / "name_1.cur"), before);
+
+    WriteBytes(outside / "short.cur", ScriptText(12));
+    ASSERT_EQ(Script({"import", "1", Utf8FromPath(outside / "short.cur")}).code, 0);
+    EXPECT_EQ(ReadBytes(data / "ms" / "name_1.cur"), ScriptText(12));
+    WriteBytes(outside / "taken.cur", "mine");
+    EXPECT_EQ(Script({"export", "1", Utf8FromPath(outside / "taken.cur")}).code, 5);
+    EXPECT_EQ(ReadBytes(outside / "taken.cur"), "mine");
+    ASSERT_EQ(Script({"export", "1", Utf8FromPath(outside / "out.cur")}).code, 0);
+    EXPECT_EQ(ReadBytes(outside / "out.cur"), ScriptText(12));
+    ASSERT_EQ(Script({"reset", "1"}).code, 0);
+    EXPECT_EQ(ReadBytes(data / "ms" / "name_1.cur"), ScriptText(180));
+
+    EXPECT_EQ(Script({"show", "5"}).code, 2);
+    EXPECT_EQ(Script({"show", "0"}).code, 2);
+    EXPECT_EQ(Script({"reset"}).code, 2);
+}
+
 }  // namespace
 }  // namespace vq::test
