@@ -39,6 +39,7 @@ const char* kUsage =
     "  macro list | show NAME | add NAME | delete NAME | rename OLD NEW | import FILE |\n"
     "        export NAME FILE\n"
     "             the macro library of --kind ms (the mouse, default) or kb (the keyboard)\n"
+    "  mouse save the key page's save: cursor scripts, the macro library, then the key layer\n"
     "  script show N | import N FILE | export N FILE | reset N\n"
     "             the mouse's cursor (recoil) script N, 1 to 4\n"
     "  serve-sim PATH\n"
@@ -229,13 +230,20 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return kExitUsage;
     }
     if (options.command == "serve-sim") return ServeSimCommand(options.operands, out, err);
+    const bool mouseSave =
+        options.command == "mouse" && !options.operands.empty() && options.operands[0] == "save";
     if (options.command != "list" && options.command != "info" && options.command != "read" &&
         options.command != "mouse") {
         err << "quilletctl: unknown command " << options.command << "\n" << kUsage;
         return kExitUsage;
     }
     options.mouse.json = options.json;
-    if (options.command == "mouse") {
+    if (mouseSave) {
+        if (options.operands.size() != 1) {
+            err << "quilletctl: usage: mouse save\n" << kUsage;
+            return kExitUsage;
+        }
+    } else if (options.command == "mouse") {
         if (auto bad = CheckMouseUsage(options.mouse, options.operands, err)) return *bad;
     } else if (!options.operands.empty()) {
         err << "quilletctl: unexpected argument " << options.operands[0] << "\n" << kUsage;
@@ -258,6 +266,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (options.command == "list") return ListCommand(env, out, err);
     if (options.command == "info") return InfoCommand(env.backend, out, err);
     if (options.command == "read") return ReadCommand(env.backend, options.mouse, out, err);
+    if (mouseSave) {
+        InstallFileSync(platform::CreateSystemFileSync());
+        return MouseSaveCommand(env.backend, options.files, out, err);
+    }
     if (options.files.dataDir) InstallFileSync(platform::CreateSystemFileSync());
     return MouseCommand(env.backend, options.files, options.mouse, options.operands, out, err);
 }

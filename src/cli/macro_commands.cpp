@@ -1,11 +1,19 @@
 #include "cli/macro_commands.h"
 
+#include <memory>
+#include <mutex>
 #include <ostream>
 
+#include "cli/mouse_commands.h"
+#include "core/device/device_search.h"
+#include "core/device/device_session.h"
 #include "core/keyboard/keyboard_defaults.h"
 #include "core/macro/cursor_scripts.h"
+#include "core/macro/key_page_save.h"
 #include "core/macro/macro_library_ops.h"
 #include "core/mouse/mouse_defaults.h"
+#include "core/mouse/mouse_device.h"
+#include "core/mouse/mouse_model.h"
 #include "core/profile/profile_store.h"
 #include "core/util/file_names.h"
 #include "platform/folders.h"
@@ -18,6 +26,8 @@ namespace fs = std::filesystem;
 
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
+constexpr int kExitNoDevice = 3;
+constexpr int kExitDevice = 4;
 constexpr int kExitRefused = 5;
 constexpr int kExitFiles = 6;
 
@@ -180,6 +190,50 @@ int MacroCommand(const FileOptions& files, const MacroOptions& options,
     return kExitOk;
 }
 
+namespace {
+
+// The data and program folders and the mouse's folder, seeded as at the program's start.
+struct MouseFolders {
+    std::unique_ptr<ProfileStore> store;
+    fs::path folder;
+    fs::path program;
+};
+
+std::optional<MouseFolders> OpenMouseFolders(const FileOptions& files, std::ostream& err) {
+    const std::optional<fs::path> data = DataFolder(files, err);
+    if (!data) return std::nullopt;
+    std::optional<fs::path> program;
+    if (files.programDir)
+        program = PathFromUtf8(*files.programDir);
+    else
+        program = platform::ProgramFolder();
+    if (!program) {
+        err << "quilletctl: the program's folder is not known: give --program-dir DIR\n";
+        return std::nullopt;
+    }
+    MouseFolders folders;
+    folders.store = std::make_unique<ProfileStore>(*data, *program);
+    const std::optional<fs::path> folder = folders.store->KindFolder(DeviceKind::Mouse);
+    if (!folder) {
+        err << "quilletctl: the folder " << Utf8FromPath(*data / "ms") << " could not be created\n";
+        return std::nullopt;
+    }
+    folders.folder = *folder;
+    folders.program = *program;
+    if (!SeedMacroLibrary(DeviceKind::Mouse, *folder, *program).ok)
+        err << "quilletctl: warning: the cursor scripts could not all be copied from "
+            << Utf8FromPath(*program) << "\n";
+    return folders;
+}
+
+void PrintTransfer(const char* what, const TransferResult& r, std::ostream& out) {
+    out << what << ": " << TransferStatusName(r.status);
+    if (r.status == TransferStatus::Sent) out << " (" << r.bytes << " bytes)";
+    out << "\n";
+}
+
+}  // namespace
+
 int ScriptCommand(const FileOptions& files, const std::vector<std::string>& operands,
                   std::ostream& out, std::ostream& err) {
     const char* usage =
@@ -199,27 +253,9 @@ int ScriptCommand(const FileOptions& files, const std::vector<std::string>& oper
         return kExitUsage;
     }
     const int slot = number[0] - '1';
-    const std::optional<fs::path> data = DataFolder(files, err);
-    if (!data) return kExitFiles;
-    std::optional<fs::path> program;
-    if (files.programDir)
-        program = PathFromUtf8(*files.programDir);
-    else
-        program = platform::ProgramFolder();
-    if (!program) {
-        err << "quilletctl: the program's folder is not known: give --program-dir DIR\n";
-        return kExitFiles;
-    }
-    ProfileStore store(*data, *program);
-    const std::optional<fs::path> folder = store.KindFolder(DeviceKind::Mouse);
-    if (!folder) {
-        err << "quilletctl: the folder " << Utf8FromPath(*data / "ms") << " could not be created\n";
-        return kExitFiles;
-    }
-    if (!SeedMacroLibrary(DeviceKind::Mouse, *folder, *program).ok)
-        err << "quilletctl: warning: the cursor scripts could not all be copied from "
-            << Utf8FromPath(*program) << "\n";
-    CursorScripts scripts(*folder, *program);
+    const std::optional<MouseFolders> folders = OpenMouseFolders(files, err);
+    if (!folders) return kExitFiles;
+    CursorScripts scripts(folders->folder, folders->program);
 
     if (verb == "show") {
         const std::optional<fs::path> path = scripts.ScriptPath(slot);
@@ -265,6 +301,42 @@ int ScriptCommand(const FileOptions& files, const std::vector<std::string>& oper
         default:
             return kExitRefused;
     }
+}
+
+int MouseSaveCommand(HidBackend* backend, const FileOptions& files, std::ostream& out,
+                     std::ostream& err) {
+    std::optional<MouseFolders> folders = OpenMouseFolders(files, err);
+    if (!folders) return kExitFiles;
+    DeviceSession session(backend);
+    session.SetIdentity(DeviceKind::Mouse);
+    {
+        std::lock_guard lock(session.IoLock());
+        if (ConnectConfigCollection(session) != SearchResult::Connected) {
+            err << "quilletctl: no mouse found (vendor 0x0C45, product 0x7643), or " << AccessHint()
+                << "\n";
+            return kExitNoDevice;
+        }
+    }
+    MouseModel model;
+    const int read = ReadMouse(session, model);
+    if (read != 1) {
+        err << "quilletctl: the mouse could not be read (" << read << ")\n";
+        return kExitDevice;
+    }
+    const MacroLibrary library(DeviceKind::Mouse, folders->folder);
+    const CursorScripts scripts(folders->folder, folders->program);
+    const KeyPageSaveResult r = SaveKeyPage(session, MouseKeyPageSave(model, library, &scripts));
+    PrintTransfer("cursor scripts", r.scripts, out);
+    PrintTransfer("macros", r.macros, out);
+    out << "key layer " << model.ActiveLayer() << ": " << (r.keyLayerSent ? "sent" : "not sent")
+        << "\n";
+    if (r.saveProfiles &&
+        folders->store->SaveSelectedProfile(DeviceKind::Mouse, ProfileFamily::Device, model) ==
+            SaveResult::WriteFailed)
+        err << "quilletctl: the selected device profile could not be saved\n";
+    if (r.Ok()) return kExitOk;
+    err << "quilletctl: " << r.detail << "\n";
+    return r.macros.status == TransferStatus::TooLarge ? kExitRefused : kExitDevice;
 }
 
 }  // namespace vq::cli

@@ -8,6 +8,10 @@
 
 #include "cli/profile_commands.h"
 
+namespace vq {
+class HidBackend;
+}
+
 namespace vq::cli {
 
 struct MacroOptions {
@@ -24,5 +28,13 @@ int MacroCommand(const FileOptions& files, const MacroOptions& options,
 // seeded from the program folder first as the program does at its start. Exit codes as above.
 int ScriptCommand(const FileOptions& files, const std::vector<std::string>& operands,
                   std::ostream& out, std::ostream& err);
+
+// `mouse save`: the key page's save on the mouse. Connects, reads the mouse as the program
+// does when it arrives (its capacity and key layers), then sends the cursor scripts, the mouse's
+// macro library and the key layer of its slot, and saves the selected device profile. Exit
+// codes: 0 sent, 4 a device failure (the key layer is not sent after a failed macro or script
+// write), 5 the library does not fit the mouse, 6 a file problem.
+int MouseSaveCommand(HidBackend* backend, const FileOptions& files, std::ostream& out,
+                     std::ostream& err);
 
 }  // namespace vq::cli
