@@ -2,15 +2,26 @@
 
 #include "app/device_hub.h"
 #include "app/main_window.h"
+#include "app/window_key_capture.h"
 
 namespace vq::app {
 
 DevicePages::DevicePages(CMainWnd& window, DeviceHub& h)
-    : hub(h), sensor(window, h), light(window, h), buttons(window, h), profiles(window, h) {
+    : hub(h),
+      capture(std::make_unique<WindowKeyCapture>(&window)),
+      sensor(window, h),
+      light(window, h),
+      buttons(window, h),
+      profiles(window, h) {
+    buttons.SetInputCapture(capture.get());
     sensor.Register();
     light.Register();
     buttons.Register();
     profiles.Register();
+}
+
+DevicePages::~DevicePages() {
+    buttons.SetInputCapture(nullptr);
 }
 
 void DevicePages::ShowMouseSettings(bool relayout) {
@@ -25,6 +36,10 @@ void DevicePages::OnEvent(const ControllerEvent& event) {
     switch (event.type) {
         case ControllerEventType::ModelChanged:
             if (event.kind != DeviceKind::Mouse) return;
+            if (event.update == ModelUpdate::ButtonAssigned) {
+                buttons.RefreshButtonLabels(hub.Mouse().Model().ActiveLayer());
+                return;
+            }
             if (event.update == ModelUpdate::SlotSelected) buttons.HideFunctionPanel();
             ShowMouseSettings(event.fullRefresh);
             return;

@@ -1,13 +1,19 @@
 #include "app/pages/mouse_buttons_page.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <array>
 
+#include "app/controls/skin_image.h"
 #include "app/device_hub.h"
+#include "app/msg_wnd.h"
 #include "core/device/key_labels.h"
 #include "core/macro/macro_file.h"
+#include "platform/input_capture.h"
 
 namespace vq::app {
 
@@ -16,7 +22,33 @@ namespace {
 constexpr std::array<const char*, 5> kPageOptions = {
     "ms_deng_Op_tab", "ms_macro_Op_tab", "ms_key_Op_tab", "ms_rich_Op_tab", "ms_cursor_Op_tab"};
 
+// The picture of each button, pointer outside and over the button.
+constexpr std::array<const char*, kMouseButtons> kPictureStems = {
+    "left", "wheel", "right", "forward", "back", "dpi", "dpi1", "dpishift"};
+
+QString ListName(int number) {
+    return QStringLiteral("ms_key_fct_combo_%1").arg(number);
+}
+QString FieldName(int number) {
+    return QStringLiteral("ms_key_fct_edit_%1").arg(number);
+}
+QString PictureImage(int button, bool over) {
+    return QStringLiteral("file='ms/key_%1_%2.png'")
+        .arg(QLatin1String(kPictureStems[static_cast<size_t>(button)]),
+             over ? QStringLiteral("down") : QStringLiteral("normal"));
+}
+
+void SelectQuietly(QComboBox* combo, int index) {
+    if (!combo) return;
+    const QSignalBlocker quiet(combo);
+    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+}
+
 }  // namespace
+
+MouseButtonsPage::~MouseButtonsPage() {
+    if (capture_ && capturing_) capture_->Stop();
+}
 
 void MouseButtonsPage::Register() {
     // The labels go on the buttons when their page is built: a model that changes while the
@@ -32,7 +64,7 @@ void MouseButtonsPage::Register() {
             hub_.Mouse().SelectSlot(n);
         });
     // The key page shows its function panel first; any option taking the focus hides the
-    // profile function panel.
+    // profile function panel; another page of the mouse ends a key capture.
     router.On("selectchanged", "ms_key_Op_tab", [this](const Notification& n) {
         auto* button = qobject_cast<QAbstractButton*>(n.widget.data());
         auto* pages = Control<QStackedWidget>("ms_tab_switch");
@@ -40,13 +72,61 @@ void MouseButtonsPage::Register() {
         if (QWidget* panel = Control("ms_tab_function")) panel->show();
         pages->setCurrentIndex(2);
     });
-    for (const char* option : kPageOptions)
+    for (const char* option : kPageOptions) {
         router.On("setfocus", option, [this](const Notification&) {
             if (QWidget* panel = Control("ms_profile_fun_spead_tab")) panel->hide();
         });
+        if (QLatin1String(option) != QLatin1String("ms_key_Op_tab"))
+            router.On("selectchanged", option, [this](const Notification& n) {
+                auto* button = qobject_cast<QAbstractButton*>(n.widget.data());
+                if (button && button->isChecked()) StopCapture();
+            });
+    }
+
+    for (int b = 0; b < kMouseButtons; ++b) {
+        const QString name = QStringLiteral("ms_key_%1").arg(b);
+        router.On("selectchanged", name, [this, b](const Notification& n) {
+            auto* button = qobject_cast<QAbstractButton*>(n.widget.data());
+            if (button && button->isChecked()) ShowButtonAssignment(b);
+        });
+        // The picture of the mouse lights the button the pointer is over.
+        router.On("msenter", name, [this, b](const Notification&) {
+            SetBkImage(Control(QStringLiteral("ms_key_%1_0").arg(b)), PictureImage(b, true));
+        });
+        router.On("msleave", name, [this, b](const Notification&) {
+            SetBkImage(Control(QStringLiteral("ms_key_%1_0").arg(b)), PictureImage(b, false));
+        });
+    }
+
+    router.On("itemselect", "ms_key_fct_combo",
+              [this](const Notification& n) { SelectButtonFunctionKind(n.index); });
+    for (int number : kPanelListNumbers)
+        router.On("itemselect", ListName(number), [this, number](const Notification&) {
+            if (number == kPanelListNumbers[static_cast<size_t>(PanelList::PlayMode)])
+                ShowCountPane();
+            ApplyButtonPanel();
+        });
+    for (int i = 0; i < kPanelFields; ++i) {
+        const auto field = static_cast<PanelField>(i);
+        router.On("textchanged", FieldName(kPanelFieldNumbers[static_cast<size_t>(i)]),
+                  [this, field](const Notification&) {
+                      LimitField(field);
+                      ApplyButtonPanel();
+                  });
+    }
+    router.On("click", "ms_key_butt_keysave", [this](const Notification&) { ApplyButtonPanel(); });
+    router.On("click", "ms_key_butt_keydefalut",
+              [this](const Notification&) { RestoreButtonDefault(); });
+    // The key layer alone goes to the mouse; the macros and scripts that the layer may name
+    // are sent by the macro and script pages.
+    router.On("click", "ms_key_butt_prosave",
+              [this](const Notification&) { hub_.Mouse().SaveKeyLayer(); });
 }
 
+// ---- labels -------------------------------------------------------------------------------------
+
 void MouseButtonsPage::HideFunctionPanel() {
+    StopCapture();
     if (QWidget* panel = Control("ms_tab_function")) panel->hide();
 }
 
@@ -55,6 +135,18 @@ void MouseButtonsPage::ReloadMacroNames() {
     macroNames_.clear();
     if (auto folder = hub_.Store().KindFolder(DeviceKind::Mouse))
         macroNames_ = MacroLibrary(DeviceKind::Mouse, *folder).ReadNames();
+    FillMacroList();
+}
+
+void MouseButtonsPage::FillMacroList() {
+    auto* list = Control<QComboBox>(ListName(23));
+    if (!list) return;
+    const QSignalBlocker quiet(list);
+    const int selected = list->currentIndex();
+    list->clear();
+    for (const std::string& name : macroNames_)
+        list->addItem(QString::fromStdString(name));
+    list->setCurrentIndex(selected < list->count() ? selected : -1);
 }
 
 void MouseButtonsPage::RefreshButtonLabels(int layer) {
@@ -86,6 +178,163 @@ void MouseButtonsPage::RefreshButtonLabels(int layer) {
             }
         }
     }
+}
+
+// ---- the function panel -------------------------------------------------------------------------
+
+void MouseButtonsPage::ShowButtonAssignment(int button) {
+    if (button < 0 || button >= kMouseButtons) return;
+    if (!macroNamesRead_) ReloadMacroNames();
+    button_ = button;
+    const MouseModel& model = hub_.Mouse().Model();
+    const int layer = model.ActiveLayer();
+    current_ = model.ButtonAssignment(layer, button);
+    QWidget* panel = Control("ms_tab_function");
+    const std::optional<MouseKeyLayer> image = model.KeyLayer(layer);
+    if (image && IsOnlyLeftClick(*image, button)) {
+        // The only left click stays: nothing of this button can be edited.
+        StopCapture();
+        if (panel) panel->setEnabled(false);
+        ShowMessage(&window_, {}, QStringLiteral("message_text_6"), true);
+        return;
+    }
+    if (panel) {
+        panel->setEnabled(true);
+        if (!panel->isVisible()) panel->show();
+    }
+    const ButtonShow show = ShowButtonCode(current_, model.FactoryAssignment(button),
+                                           static_cast<int>(macroNames_.size()));
+    ShowPanel(show.panel);
+    if (show.captureKey)
+        StartCapture();
+    else
+        StopCapture();
+}
+
+void MouseButtonsPage::SelectButtonFunctionKind(int item) {
+    StopCapture();
+    ShowPane(item);
+    if (item == static_cast<int>(ButtonFunction::Key)) StartCapture();
+    ApplyButtonPanel();
+}
+
+void MouseButtonsPage::ApplyButtonPanel() {
+    if (button_ < 0) return;
+    if (QWidget* panel = Control("ms_tab_function"); panel && !panel->isEnabled()) return;
+    const std::optional<KeyAssignment> code =
+        BuildButtonCode(ReadPanel(), hub_.Mouse().Model().FactoryAssignment(button_));
+    if (!code) return;
+    current_ = *code;
+    hub_.Mouse().AssignButton(button_, *code);
+}
+
+void MouseButtonsPage::CaptureButtonKey(const InputEvent& event) {
+    if (!capturing_ || event.kind != InputEventKind::KeyDown) return;
+    const std::optional<KeyDefinition> row = SingleKeyFor(event);
+    if (!row) return;
+    keyTextId_ = std::string(row->textId);
+    key_ = row->Code();
+    if (auto* edit = Control<QLineEdit>(FieldName(kKeyFieldNumber))) {
+        const QSignalBlocker quiet(edit);
+        edit->setText(window_.Ui().TextOrId(QString::fromStdString(keyTextId_)));
+    }
+    ApplyButtonPanel();
+}
+
+void MouseButtonsPage::RestoreButtonDefault() {
+    if (button_ < 0) return;
+    hub_.Mouse().RestoreButtonDefault(button_);
+    // The panel shows the factory function at once; the label follows the controller.
+    const KeyAssignment factory = hub_.Mouse().Model().FactoryAssignment(button_);
+    current_ = factory;
+    const ButtonShow show = ShowButtonCode(factory, factory, static_cast<int>(macroNames_.size()));
+    ShowPanel(show.panel);
+    StopCapture();
+}
+
+ButtonPanel MouseButtonsPage::ReadPanel() const {
+    ButtonPanel panel;
+    auto* kinds = Control<QComboBox>("ms_key_fct_combo");
+    panel.function = kinds ? kinds->currentIndex() : -1;
+    for (int i = 0; i < kPanelLists; ++i) {
+        auto* list = Control<QComboBox>(ListName(kPanelListNumbers[static_cast<size_t>(i)]));
+        panel.lists[static_cast<size_t>(i)] = list ? list->currentIndex() : -1;
+    }
+    for (int i = 0; i < kPanelFields; ++i) {
+        auto* edit = Control<QLineEdit>(FieldName(kPanelFieldNumbers[static_cast<size_t>(i)]));
+        panel.fields[static_cast<size_t>(i)] = edit ? edit->text().toStdString() : std::string();
+    }
+    auto* keyField = Control<QLineEdit>(FieldName(kKeyFieldNumber));
+    panel.keyText = keyField && !keyField->text().isEmpty() ? keyTextId_ : std::string();
+    panel.key = key_;
+    return panel;
+}
+
+void MouseButtonsPage::ShowPanel(const ButtonPanel& panel) {
+    if (panel.function) {
+        SelectQuietly(Control<QComboBox>("ms_key_fct_combo"), *panel.function);
+        ShowPane(*panel.function);
+    }
+    for (int i = 0; i < kPanelLists; ++i)
+        if (const std::optional<int>& v = panel.lists[static_cast<size_t>(i)])
+            SelectQuietly(Control<QComboBox>(ListName(kPanelListNumbers[static_cast<size_t>(i)])),
+                          *v);
+    for (int i = 0; i < kPanelFields; ++i)
+        if (const std::optional<std::string>& text = panel.fields[static_cast<size_t>(i)])
+            if (auto* edit =
+                    Control<QLineEdit>(FieldName(kPanelFieldNumbers[static_cast<size_t>(i)]))) {
+                const QSignalBlocker quiet(edit);
+                edit->setText(QString::fromStdString(*text));
+            }
+    if (panel.keyText) {
+        keyTextId_ = *panel.keyText;
+        key_ = panel.key;
+        if (auto* edit = Control<QLineEdit>(FieldName(kKeyFieldNumber))) {
+            const QSignalBlocker quiet(edit);
+            edit->setText(keyTextId_.empty()
+                              ? QString()
+                              : window_.Ui().TextOrId(QString::fromStdString(keyTextId_)));
+        }
+    }
+    ShowCountPane();
+}
+
+void MouseButtonsPage::ShowPane(int item) {
+    for (int i = 0; i < kButtonFunctions; ++i)
+        if (QWidget* pane = Control(QStringLiteral("ms_tab_function_%1").arg(i)))
+            pane->setVisible(i == item);
+}
+
+void MouseButtonsPage::ShowCountPane() {
+    auto* mode = Control<QComboBox>(ListName(24));
+    if (QWidget* pane = Control(QStringLiteral("ms_tab_function_%1").arg(kCountPane)))
+        pane->setVisible(mode && mode->currentIndex() == kCountedPlayMode);
+}
+
+void MouseButtonsPage::LimitField(PanelField field) {
+    auto* edit = Control<QLineEdit>(FieldName(kPanelFieldNumbers[static_cast<size_t>(field)]));
+    if (!edit) return;
+    const std::optional<std::string> corrected = LimitPanelField(field, edit->text().toStdString());
+    if (!corrected) return;
+    const QSignalBlocker quiet(edit);
+    edit->setText(QString::fromStdString(*corrected));
+    edit->setCursorPosition(static_cast<int>(edit->text().size()));
+}
+
+// ---- the single-key capture ---------------------------------------------------------------------
+
+void MouseButtonsPage::StartCapture() {
+    if (!capture_) return;
+    platform::CaptureRequest request;
+    request.mode = platform::CaptureMode::SingleKey;
+    request.keyboard = true;
+    request.mouse = false;
+    capturing_ = capture_->Start(request, [this](const InputEvent& e) { CaptureButtonKey(e); });
+}
+
+void MouseButtonsPage::StopCapture() {
+    if (capture_ && capturing_) capture_->Stop();
+    capturing_ = false;
 }
 
 }  // namespace vq::app

@@ -105,6 +105,15 @@ void DeviceController::SaveNowLocked() {
     }
 }
 
+void DeviceController::SaveQueuedNow() {
+    executor_->Cancel(kSaveTimer);
+    SaveNowLocked();
+}
+
+void DeviceController::CancelFlush() {
+    executor_->Cancel(kFlushTimer);
+}
+
 void DeviceController::Flush() {
     Post([this] {
         executor_->Cancel(kFlushTimer);

@@ -38,7 +38,7 @@ enum class ControllerEventType {
 };
 
 // Why the model changed.
-enum class ModelUpdate { Read, Reloaded, SlotSelected, ProfileLoaded };
+enum class ModelUpdate { Read, Reloaded, SlotSelected, ProfileLoaded, ButtonAssigned, Reset };
 
 struct ControllerEvent {
     DeviceKind kind = DeviceKind::Mouse;
@@ -139,6 +139,10 @@ class DeviceController {
     // Saves `families` after the burst (without sending anything).
     void QueueSave(unsigned families);
     void SaveNowLocked();
+    // Writes the families waiting to be saved now, instead of after the burst.
+    void SaveQueuedNow();
+    // Forgets a record send that waits for the flush (the mark stays with the model).
+    void CancelFlush();
     // Loads profile `index` of `family` into the model, logging a file that is missing or bad.
     void LoadSelected(ProfileFamily family, int index);
     // Sends the record when it is marked changed: the result, nothing when it was not marked.

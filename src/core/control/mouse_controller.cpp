@@ -1,6 +1,7 @@
 #include "core/control/mouse_controller.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "core/mouse/mouse_device.h"
 #include "core/mouse/mouse_facts.h"
@@ -13,18 +14,23 @@ namespace {
 
 constexpr const char* kFullReadKey = "full read";
 constexpr const char* kLiveReadKey = "live read";
+constexpr const char* kResetReadKey = "reset read";
 
 }  // namespace
 
 // What the model's own operations ask of the program: the saves go to the controller's
-// coalesced writer; the system's pointer speed is not known here (the model keeps the stored
-// one).
+// coalesced writer; the system's pointer speed comes from the system pointer, when there is one
+// that can tell it (otherwise the model keeps the stored one).
 class MouseController::ModelHooks : public MouseModelObserver {
   public:
     explicit ModelHooks(MouseController& c) : c_(c) {}
     void SaveSelectedLightProfile() override { c_.QueueSave(kSaveLight); }
     void SaveSelectedDeviceProfile() override { c_.QueueSave(kSaveDevice); }
-    uint8_t SystemPointerSpeed() override { return 0; }
+    uint8_t SystemPointerSpeed() override {
+        SystemPointerTarget* target = c_.SystemPointer();
+        const std::optional<int> speed = target ? target->Speed() : std::nullopt;
+        return speed ? LimitPointerSpeed(*speed) : uint8_t{0};
+    }
 
   private:
     MouseController& c_;
@@ -34,6 +40,7 @@ MouseController::MouseController(HidBackend* backend, TransportTiming transport,
                                  ProfileStore* store, ControllerTiming timing)
     : DeviceController(DeviceKind::Mouse, backend, transport, store, timing),
       hooks_(std::make_unique<ModelHooks>(*this)),
+      pointer_(std::make_unique<PointerApplier>()),
       model_(hooks_.get()) {}
 
 MouseController::~MouseController() {
@@ -180,14 +187,14 @@ void MouseController::ApplyProfile(ProfileFamily family, int) {
     // connected makes them do nothing.
     switch (family) {
         case ProfileFamily::Device:
-            Logf(LogLevel::Info, "pointer speed %u and wheel lines %u kept in the profile",
-                 model_.PointerSpeed(), model_.WheelLines());
+            ApplySystemPointer();
             FullRefresh();
             WriteMouseRecord(Session(), model_);
             WriteMouseKeyLayer(Session(), model_, 0);
             EmitModelChanged(ModelUpdate::ProfileLoaded, true);
             return;
         case ProfileFamily::Light:
+            ApplySystemPointer();
             model_.SetDirty();
             MarkChanged(kSaveNone);
             EmitModelChanged(ModelUpdate::ProfileLoaded, false);
@@ -278,6 +285,158 @@ void MouseController::SetSevenColor(bool on) {
 void MouseController::SetLightDirection(bool left) {
     EditRecord(left ? kSaveLightAndDevice : kSaveLight,
                [left](MouseRecord& r) { r.SetLightDirection(left ? 1 : 0); });
+}
+
+void MouseController::SetLightModeFromList(int mode) {
+    if (mode < 0 || mode >= kLightModeDark) return;
+    Post([this, mode] {
+        model_.EditRecord([mode](MouseRecord& r) { r.SetLightMode(static_cast<uint8_t>(mode)); });
+        model_.SetDirty();
+        MarkChanged(kSaveLightAndDevice);
+        // The mouse runs its own effect again rather than the cross-device one.
+        Session().SetLightSync(false);
+    });
+}
+
+void MouseController::StepLightDirection(int direction) {
+    const auto d = static_cast<uint8_t>(direction != 0 ? 1 : 0);
+    EditRecord(kSaveLight, [d](MouseRecord& r) { r.SetLightDirection(d); });
+}
+
+// ---- buttons -----------------------------------------------------------------------------------
+
+void MouseController::AssignButton(int button, KeyAssignment code) {
+    if (button < 0 || button >= kMouseButtons) return;
+    Post([this, button, code] {
+        // The layer in use; the change is sent with the key page's save.
+        if (!model_.SetButtonAssignment(model_.ActiveLayer(), button, code)) return;
+        EmitModelChanged(ModelUpdate::ButtonAssigned, false);
+    });
+}
+
+void MouseController::RestoreButtonDefault(int button) {
+    if (button < 0 || button >= kMouseButtons) return;
+    Post([this, button] {
+        if (!model_.SetButtonAssignment(model_.ActiveLayer(), button,
+                                        model_.FactoryAssignment(button)))
+            return;
+        EmitModelChanged(ModelUpdate::ButtonAssigned, false);
+    });
+}
+
+void MouseController::SaveKeyLayer() {
+    Post([this] { RunSaveKeyLayer(); });
+}
+
+int MouseController::SaveKeyLayerNow() {
+    int result = 0;
+    executor_->RunAndWait([&] { result = RunSaveKeyLayer(); });
+    return result;
+}
+
+int MouseController::RunSaveKeyLayer() {
+    ControllerEvent progress;
+    progress.type = ControllerEventType::Progress;
+    progress.value = 0;
+    Emit(progress);
+    const int layer = model_.ActiveLayer();
+    int result = Session().Begin();
+    if (result == kResultSuccess) {
+        result = WriteMouseKeyLayer(Session(), model_, layer);
+        const int end = Session().End();
+        if (result == kResultSuccess) result = end;
+    }
+    if (result != kResultSuccess) {
+        if (IsConnected())
+            Logf(LogLevel::Warning, "mouse key layer %d not taken (result %d)", layer, result);
+        EmitFailed("sending the key layer", result);
+    }
+    // The device profile holds the layer; it is saved whatever the mouse said, as the layer is
+    // what the user chose.
+    QueueSave(kSaveDevice);
+    SaveQueuedNow();
+    progress.value = -1;
+    Emit(progress);
+    return result;
+}
+
+// ---- the computer's pointer --------------------------------------------------------------------
+
+void MouseController::SetSystemPointer(SystemPointerTarget* target) {
+    pointer_->SetTarget(target);
+}
+
+void MouseController::ApplySystemPointer() {
+    pointer_->ApplySpeed(LimitPointerSpeed(model_.PointerSpeed()));
+    pointer_->ApplyWheelLines(model_.WheelLines());
+}
+
+void MouseController::SetPointerSpeed(int speed) {
+    const uint8_t limited = LimitPointerSpeed(speed);
+    Post([this, limited] {
+        model_.SetPointerSpeed(limited);
+        pointer_->ApplySpeed(limited);
+        QueueSave(kSaveLightAndDevice);
+    });
+}
+
+void MouseController::SetWheelLines(int lines) {
+    const auto stored = static_cast<uint8_t>(lines & 0xFF);
+    Post([this, stored] {
+        model_.SetWheelLines(stored);
+        pointer_->ApplyWheelLines(stored);
+        QueueSave(kSaveLightAndDevice);
+    });
+}
+
+bool MouseController::WaitPointerIdle(std::chrono::milliseconds limit) {
+    return pointer_->WaitIdle(limit);
+}
+
+// ---- factory reset -----------------------------------------------------------------------------
+
+void MouseController::FactoryReset() {
+    Post([this] {
+        if (RunFactoryReset() == kResultSuccess)
+            PostAfter(kResetReadKey, Timing().fullReadDelay, [this] { RunResetReadBack(); });
+    });
+}
+
+int MouseController::FactoryResetNow() {
+    int result = 0;
+    executor_->RunAndWait([&] { result = RunFactoryReset(); });
+    if (result != kResultSuccess) return result;
+    std::this_thread::sleep_for(Timing().fullReadDelay);
+    executor_->RunAndWait([&] { result = RunResetReadBack(); });
+    return result;
+}
+
+int MouseController::RunFactoryReset() {
+    // The system's values go back to the usual ones; the model and the profiles keep theirs.
+    pointer_->ApplySpeed(kResetPointerSpeed);
+    pointer_->ApplyWheelLines(kResetWheelLines);
+    // A record edit waiting for the flush would undo the reset: it is dropped.
+    CancelFlush();
+    model_.ClearDirty();
+    const int result = Session().FactoryReset();
+    if (result != kResultSuccess) {
+        if (IsConnected()) Logf(LogLevel::Warning, "mouse factory reset not answered (%d)", result);
+        EmitFailed("the factory reset", result);
+    }
+    return result;
+}
+
+int MouseController::RunResetReadBack() {
+    if (!IsConnected()) return 0;
+    // The key layers and the factory block, then the mouse's own record (the full read alone
+    // would put the profile's record back).
+    int result = ReadMouse(Session(), model_);
+    model_.TakeFullRefresh();
+    const int live = ReloadMouseRecord(Session(), model_);
+    if (result == kResultSuccess) result = live;
+    if (model_.TakeFullRefresh()) FullRefresh();
+    EmitModelChanged(ModelUpdate::Reset, true);
+    return result;
 }
 
 }  // namespace vq

@@ -9,6 +9,7 @@
 #include "core/device/presence.h"
 #include "core/mouse/mouse_device.h"
 #include "core/mouse/mouse_model.h"
+#include "core/mouse/pointer_settings.h"
 
 namespace vq {
 
@@ -64,6 +65,48 @@ class MouseController : public DeviceController, public PresenceObserver {
     int ReadAllNow(MouseReadReport* report = nullptr);
     int ReadLiveNow(MouseReadReport* report = nullptr);
 
+    // ---- more lighting edits
+    // An effect of the alternative effect lists (0-6): the mode alone (neither the last mode
+    // nor the seven colours change), and the mouse leaves the cross-device light sync.
+    void SetLightModeFromList(int mode);
+    // The arrow buttons beside the direction options: direction 0 or 1, the light profile
+    // alone saved.
+    void StepLightDirection(int direction);
+
+    // ---- buttons (key layer [slot]; the record of button n is bytes 3n to 3n + 2)
+    // Stores a button's function in the layer in use. The change stays in memory (nothing is
+    // sent or saved) until the key layer is saved; the answer is a ModelChanged event with
+    // ModelUpdate::ButtonAssigned.
+    void AssignButton(int button, KeyAssignment code);
+    // The button's factory function back into the layer in use.
+    void RestoreButtonDefault(int button);
+    // Sends the key layer in use: Begin, WriteIndexedBlock of layer [slot] at index slot, End;
+    // then saves the selected device profile. Progress events mark the start (0) and the end
+    // (-1); a layer the mouse did not take is a Failed event.
+    void SaveKeyLayer();
+    int SaveKeyLayerNow();
+
+    // ---- the computer's pointer
+    // Where pointer speed and wheel lines are applied (null: nowhere). Set before the first
+    // command; the target must outlive the controller.
+    void SetSystemPointer(SystemPointerTarget* target);
+    SystemPointerTarget* SystemPointer() const { return pointer_ ? pointer_->Target() : nullptr; }
+    // The speed (limited to 1-20) is stored and applied; the light and device profiles saved.
+    // The record is not marked changed.
+    void SetPointerSpeed(int speed);
+    // The wheel lines are stored (low 8 bits) and applied unchanged; the light and device
+    // profiles saved.
+    void SetWheelLines(int lines);
+    // Waits for the pointer applies queued so far (tests).
+    bool WaitPointerIdle(std::chrono::milliseconds limit = std::chrono::milliseconds(10000));
+
+    // ---- factory reset
+    // The system gets the usual pointer speed (10) and wheel lines (3) (the model keeps its
+    // values), the mouse gets its reset command, and once it has had a moment the mouse is
+    // read back (key layers, then its live record) so that the page shows what it now holds.
+    void FactoryReset();
+    int FactoryResetNow();
+
   protected:
     std::optional<int> SendDirtyRecord() override;
     ProfilePayloadModel& PayloadModel() override { return model_; }
@@ -81,7 +124,13 @@ class MouseController : public DeviceController, public PresenceObserver {
     void EmitModelChanged(ModelUpdate update, bool fullRefresh);
     void RunArrival();
 
+    int RunSaveKeyLayer();
+    int RunFactoryReset();
+    int RunResetReadBack();
+    void ApplySystemPointer();
+
     std::unique_ptr<ModelHooks> hooks_;
+    std::unique_ptr<PointerApplier> pointer_;
     MouseModel model_;
     std::atomic<bool> mouseEvent_{false};
 };
