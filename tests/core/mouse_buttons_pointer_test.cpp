@@ -8,6 +8,7 @@
 
 #include "core/control/mouse_controller.h"
 #include "core/device/command_report.h"
+#include "core/macro/macro_file.h"
 #include "core/profile/profile_store.h"
 #include "support/fake_system_pointer.h"
 #include "support/sim_fixture.h"
@@ -165,6 +166,57 @@ TEST_F(MouseButtonsTest, ASaveTheMouseDoesNotTakeIsAFailureAndAnAbsentMouseGetsN
     bus.ClearTranscript();
     EXPECT_EQ(controller->SaveKeyLayerNow(), 0);
     EXPECT_TRUE(Requests().empty());
+}
+
+std::vector<MacroAction> KeyPresses(int n) {
+    std::vector<MacroAction> m;
+    for (int i = 0; i < n; ++i) {
+        MacroAction a;
+        a.SetDelayMs(20);
+        a.type = 0x8A;
+        a.code = 0x04;
+        a.down = 1;
+        a.label = "keyboard_key_A";
+        m.push_back(a);
+    }
+    return m;
+}
+
+TEST_F(MouseButtonsTest, TheKeyPageSaveSendsTheMacrosBeforeTheLayerThatNamesThem) {
+    ConnectAndRead();
+    const auto folder = store.KindFolder(DeviceKind::Mouse);
+    ASSERT_TRUE(folder);
+    MacroLibrary library(DeviceKind::Mouse, *folder);
+    const std::vector<std::string> names = {"burst"};
+    ASSERT_EQ(library.WriteMacro("burst", KeyPresses(10)), MacroResult::Ok);
+    ASSERT_EQ(library.WriteNames(names), MacroResult::Ok);
+    controller->AssignButton(1, {0x70, 0, 0});
+    ASSERT_TRUE(controller->WaitIdle());
+    ASSERT_EQ(controller->SaveKeyPageNow(), 1);
+    const auto commands = Commands();
+    const auto macro = std::find(commands.begin(), commands.end(), uint8_t{0x15});
+    const auto layer = std::find(commands.begin(), commands.end(), uint8_t{0x09});
+    ASSERT_NE(macro, commands.end());
+    ASSERT_NE(layer, commands.end());
+    EXPECT_LT(macro, layer);
+    EXPECT_EQ(InMouse(0, 1), (KeyAssignment{0x70, 0, 0}));
+    events.Take();
+
+    // A library the mouse cannot hold: nothing of it and no layer go out, and the user is told
+    // by how much it is too long.
+    ASSERT_EQ(library.WriteMacro("burst", KeyPresses(1100)), MacroResult::Ok);
+    controller->AssignButton(1, {0x70, 0, 1});
+    ASSERT_TRUE(controller->WaitIdle());
+    bus.ClearTranscript();
+    EXPECT_EQ(controller->SaveKeyPageNow(), 0);
+    EXPECT_TRUE(Requests().empty());
+    EXPECT_EQ(InMouse(0, 1), (KeyAssignment{0x70, 0, 0}));
+    bool told = false;
+    for (const ControllerEvent& e : events.Take())
+        if (e.type == ControllerEventType::Failed) {
+            told = e.textId == "message_text_16" && e.value > 0;
+        }
+    EXPECT_TRUE(told);
 }
 
 TEST_F(MouseButtonsTest, PointerValuesAreLimitedStoredAppliedInOrderAndNeverSentToTheMouse) {

@@ -117,10 +117,9 @@ void MouseButtonsPage::Register() {
     router.On("click", "ms_key_butt_keysave", [this](const Notification&) { ApplyButtonPanel(); });
     router.On("click", "ms_key_butt_keydefalut",
               [this](const Notification&) { RestoreButtonDefault(); });
-    // The key layer alone goes to the mouse; the macros and scripts that the layer may name
-    // are sent by the macro and script pages.
+    // The scripts and the macros go first: the layer names macros by their place.
     router.On("click", "ms_key_butt_prosave",
-              [this](const Notification&) { hub_.Mouse().SaveKeyLayer(); });
+              [this](const Notification&) { hub_.Mouse().SaveKeyPage(); });
 }
 
 // ---- labels -------------------------------------------------------------------------------------

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <thread>
 
+#include "core/macro/cursor_scripts.h"
+#include "core/macro/key_page_save.h"
+#include "core/macro/macro_file.h"
 #include "core/mouse/mouse_device.h"
 #include "core/mouse/mouse_facts.h"
 #include "core/profile/profile_store.h"
@@ -358,6 +361,56 @@ int MouseController::RunSaveKeyLayer() {
     progress.value = -1;
     Emit(progress);
     return result;
+}
+
+void MouseController::SaveKeyPage() {
+    Post([this] { RunSaveKeyPage(); });
+}
+
+int MouseController::SaveKeyPageNow() {
+    int result = 0;
+    executor_->RunAndWait([&] { result = RunSaveKeyPage(); });
+    return result;
+}
+
+int MouseController::RunSaveKeyPage() {
+    const std::optional<std::filesystem::path> folder =
+        Store() ? Store()->KindFolder(DeviceKind::Mouse) : std::nullopt;
+    if (!folder) {
+        // Without the mouse's folder there is no library to send: the layer alone.
+        Log(LogLevel::Warning, "the mouse's folder is not there; the key layer is sent alone");
+        return RunSaveKeyLayer();
+    }
+    ControllerEvent progress;
+    progress.type = ControllerEventType::Progress;
+    progress.value = 0;
+    Emit(progress);
+    const MacroLibrary library(DeviceKind::Mouse, *folder);
+    const CursorScripts scripts(*folder, Store()->ProgramFolder());
+    const KeyPageSaveResult r = vq::SaveKeyPage(
+        Session(), MouseKeyPageSave(model_, library, &scripts), [this](int done, int total) {
+            ControllerEvent step;
+            step.type = ControllerEventType::Progress;
+            step.value = total > 0 ? done * 100 / total : 100;
+            Emit(step);
+        });
+    if (!r.Ok()) {
+        Logf(LogLevel::Warning, "the key page's save stopped: %s", r.detail.c_str());
+        ControllerEvent failed;
+        failed.type = ControllerEventType::Failed;
+        failed.what = r.detail.empty() ? std::string("the key page's save") : r.detail;
+        failed.result = r.keyLayer;
+        failed.textId = r.textId;
+        failed.value = r.textArg;
+        Emit(failed);
+    }
+    if (r.saveProfiles) {
+        QueueSave(kSaveDevice);
+        SaveQueuedNow();
+    }
+    progress.value = -1;
+    Emit(progress);
+    return r.keyLayerSent ? r.keyLayer : 0;
 }
 
 // ---- the computer's pointer --------------------------------------------------------------------

@@ -85,6 +85,14 @@ class MouseController : public DeviceController, public PresenceObserver {
     // (-1); a layer the mouse did not take is a Failed event.
     void SaveKeyLayer();
     int SaveKeyLayerNow();
+    // The key page's save: the cursor scripts, the whole macro library as one image, then the
+    // key layer in use (each between Begin and End), then the selected device profile. A
+    // library too large for the mouse or a write the mouse refuses stops the save before the
+    // key layer (which names macros by their place in the library) and is a Failed event with
+    // the message to show (`value` carries its number, if any). Progress events run from 0 to
+    // 100 and end with -1. Returns the key layer's result (0 when it was not sent).
+    void SaveKeyPage();
+    int SaveKeyPageNow();
 
     // ---- the computer's pointer
     // Where pointer speed and wheel lines are applied (null: nowhere). Set before the first
@@ -125,6 +133,7 @@ class MouseController : public DeviceController, public PresenceObserver {
     void RunArrival();
 
     int RunSaveKeyLayer();
+    int RunSaveKeyPage();
     int RunFactoryReset();
     int RunResetReadBack();
     void ApplySystemPointer();
