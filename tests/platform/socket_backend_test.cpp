@@ -2,6 +2,7 @@
 // the socket, with lines it cannot use, and with an emulator that goes away and comes back.
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -88,6 +89,35 @@ TEST_F(ScriptedEmulator, AStrangerOrASilentPeerIsRefusedWithAReason) {
     EXPECT_NE(why.find("VQHID 1"), std::string::npos) << why;
     EXPECT_EQ(ConnectWith("VQHID 1\n", &why, 50), nullptr);  // never says READY
     EXPECT_NE(why.find("in time"), std::string::npos) << why;
+}
+
+TEST_F(ScriptedEmulator, APeerThatAnnouncesInterfacesWithoutEndIsDropped) {
+    std::string why;
+    auto backend = ConnectWith(kGreeting, &why);
+    ASSERT_NE(backend, nullptr) << why;
+    // Up to 64 names in all are served, whether present or unplugged since.
+    std::string lines;
+    for (int i = 2; i < 64; ++i)
+        lines += "INTERFACE x" + std::to_string(i) + " vid=0c45 pid=7643 up=ff00 u=1\n";
+    lines += "UNPLUG x2\nINTERFACE x3 vid=0c45 pid=7643 up=ff00 u=1\n";
+    Send(lines);
+    std::vector<std::optional<std::string>> paths;
+    for (int i = 0; i < 1000 && paths.size() != 63; ++i) {
+        ASSERT_TRUE(backend->Enumerate(paths));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(paths.size(), 63u);
+    EXPECT_TRUE(backend->LinkUp());
+    // The 65th name: the peer is hung up on, and its interfaces are gone.
+    Send("INTERFACE x64 vid=0c45 pid=7643 up=ff00 u=1\n");
+    for (int i = 0; i < 1000 && backend->LinkUp(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_FALSE(backend->LinkUp());
+    EXPECT_FALSE(backend->Probe(kCfg));
+    pollfd hungUp{client, POLLIN, 0};
+    ASSERT_EQ(::poll(&hungUp, 1, 5000), 1) << "the peer was not hung up on";
+    char c = 0;
+    EXPECT_EQ(::recv(client, &c, 1, 0), 0) << "the peer was not hung up on";
 }
 
 TEST_F(ScriptedEmulator, ReportsFlowBothWaysAndUnusableLinesAreSkipped) {

@@ -25,6 +25,8 @@ namespace vq::platform {
 inline constexpr int kDeviceProtocolVersion = 1;
 // Longer lines are refused: a report is never larger than 4 KiB.
 inline constexpr size_t kMaxDeviceLineLength = 16384;
+// The most interface names one emulator may announce; a peer that announces more is dropped.
+inline constexpr size_t kMaxSocketInterfaces = 64;
 
 struct SocketInterface {
     std::string name;  // no spaces, at most 200 characters

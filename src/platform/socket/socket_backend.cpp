@@ -210,20 +210,31 @@ class SocketHidBackend::Link {
                     Logf(LogLevel::Warning, "device socket: ignored a line: %s", error.c_str());
                     continue;
                 }
-                Handle(*m);
+                if (!Handle(*m)) {
+                    // The peer is not an emulator we can serve: hang up on it.
+                    ::shutdown(fd_, SHUT_RDWR);
+                    GoDown("the device socket announced more than 64 interfaces");
+                    return;
+                }
             }
         }
         GoDown("");
     }
 
-    void Handle(DeviceMessage& m) {
+    // false when the peer must be dropped.
+    bool Handle(DeviceMessage& m) {
         std::unique_lock lock(mutex_);
         switch (m.kind) {
             case DeviceMessageKind::Interface: {
                 auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) {
                     return e.info.name == m.interface.name;
                 });
-                if (it == entries_.end()) it = entries_.insert(entries_.end(), Entry{});
+                if (it == entries_.end()) {
+                    // Names are never forgotten (an unplugged one may come back), so their
+                    // number is what is bounded.
+                    if (entries_.size() >= kMaxSocketInterfaces) return false;
+                    it = entries_.insert(entries_.end(), Entry{});
+                }
                 // Announced again: a new plug-in. Handles of the old one stay dead.
                 MarkGoneLocked(m.interface.name);
                 it->info = m.interface;
@@ -250,10 +261,11 @@ class SocketHidBackend::Link {
             case DeviceMessageKind::Output:
                 lock.unlock();
                 Logf(LogLevel::Warning, "device socket: unexpected message from the device");
-                return;
+                return true;
         }
         lock.unlock();
         cv_.notify_all();
+        return true;
     }
 
     void MarkGoneLocked(const std::string& name) {
