@@ -379,7 +379,10 @@ bool IniDocument::Write(std::string_view section, std::string_view key, std::str
     Block* block = FindSection(section);
     if (block == nullptr) {
         EnsureLastLineEnded();
-        AppendLine({"[" + std::string(section) + "]", newline_});
+        std::string header;
+        header.reserve(section.size() + 2);
+        header.append("[").append(section).append("]");
+        AppendLine({std::move(header), newline_});
         AppendLine({std::move(line), newline_});
         return true;
     }
