@@ -19,6 +19,7 @@
 #include "platform/folders.h"
 #include "platform/hid_system.h"
 #include "sim/sim_mouse.h"
+#include "sim/sim_peripheral.h"
 
 namespace vq::cli {
 
@@ -48,6 +49,7 @@ const char* kUsage =
     "             late N MS, flood on|off and quit\n"
     "options:\n"
     "  --simulate          use the simulated mouse instead of real devices\n"
+    "  --simulate all      the same, with a simulated keyboard and mousepad as well\n"
     "  --device-socket PATH\n"
     "                      use the device served on that socket instead of real devices\n"
     "  --trace             write every report to standard error\n"
@@ -60,6 +62,7 @@ const char* kUsage =
 
 struct Options {
     bool simulate = false;
+    bool simulateAll = false;  // --simulate all: the keyboard and the mousepad too
     std::optional<std::string> deviceSocket;
     bool trace = false;
     bool json = false;
@@ -81,6 +84,7 @@ struct Environment {
     std::unique_ptr<HidBackend> system;
     std::unique_ptr<sim::VirtualHidBus> bus;
     std::unique_ptr<sim::SimMouse> mouse;
+    std::unique_ptr<sim::SimKeyboardAndMousepad> peripherals;
     HidBackend* backend = nullptr;
 };
 
@@ -99,6 +103,8 @@ bool MakeEnvironment(const Options& options, Environment& env, std::ostream& err
         env.bus = std::make_unique<sim::VirtualHidBus>();
         env.mouse = std::make_unique<sim::SimMouse>(*env.bus);
         env.mouse->Plug();
+        if (options.simulateAll)
+            env.peripherals = std::make_unique<sim::SimKeyboardAndMousepad>(*env.bus);
         env.backend = env.bus.get();
         return true;
     }
@@ -159,6 +165,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         const std::string& arg = args[i];
         if (arg == "--simulate") {
             options.simulate = true;
+            if (i + 1 < args.size() && args[i + 1] == "all") {
+                options.simulateAll = true;
+                ++i;
+            }
         } else if (arg == "--trace") {
             options.trace = true;
         } else if (arg == "--json") {

@@ -244,7 +244,12 @@ void SimMouse::HandleRequest(std::span<const uint8_t> report) {
                         status = kStatusRefusedFF;
                         break;
                     }
-                    if (address == 0 || lightFrames_.empty()) lightFrames_.emplace_back();
+                    if (address == 0 || lightFrames_.empty()) {
+                        // Only the newest frames are kept: the light sync sends one per pass.
+                        if (lightFrames_.size() >= kKeptLightFrames)
+                            lightFrames_.erase(lightFrames_.begin());
+                        lightFrames_.emplace_back();
+                    }
                     if (lightFrames_.back().size() < address + n)
                         lightFrames_.back().resize(address + n);
                     std::copy_n(data, n,

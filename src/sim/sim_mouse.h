@@ -46,6 +46,7 @@ class SimMouse {
     static constexpr size_t kInfoSize = 33;
     static constexpr size_t kScriptMemorySize = 4 * 1024;
     static constexpr uint8_t kEventReportId = 0x03;
+    static constexpr size_t kKeptLightFrames = 64;  // LightFrames() holds the newest ones
 
     SimMouse(VirtualHidBus& bus, SimMouseConfig config = {});
     ~SimMouse();

@@ -71,11 +71,12 @@ void SimPeripheral::ResetLocked() {
     info_[0] = 0x01;
     info_[5] = config_.keyCount;
     info_[6] = config_.macroCapacityUnits;
+    // Layers lie 126 bytes apart and overlap when a key table is longer; each starts as the
+    // factory table, layer 0 (the one the program uses) whole.
     keys_.fill(0);
-    for (size_t layer = 0; layer < kRecords - 1; ++layer)
-        std::copy_n(config_.factoryBlock.begin(), 126,
-                    keys_.begin() + static_cast<std::ptrdiff_t>(layer * 126));
-    std::copy(config_.factoryBlock.begin(), config_.factoryBlock.end(), keys_.begin() + 4 * 126);
+    for (size_t layer = kRecords; layer-- > 0;)
+        std::copy(config_.factoryBlock.begin(), config_.factoryBlock.end(),
+                  keys_.begin() + static_cast<std::ptrdiff_t>(layer * 126));
     macros_.assign(static_cast<size_t>(config_.macroCapacityUnits) * 128, 0);
 }
 

@@ -134,4 +134,14 @@ class SimMousepad : public SimPeripheral {
     explicit SimMousepad(VirtualHidBus& bus);
 };
 
+// The keyboard and the mousepad together, plugged in: the simulated devices besides the mouse.
+struct SimKeyboardAndMousepad {
+    explicit SimKeyboardAndMousepad(VirtualHidBus& bus) : keyboard(bus), mousepad(bus) {
+        keyboard.Plug();
+        mousepad.Plug();
+    }
+    SimKeyboard keyboard;
+    SimMousepad mousepad;
+};
+
 }  // namespace vq::sim
