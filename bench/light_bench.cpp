@@ -12,6 +12,11 @@
 #include "core/light/light_sync.h"
 #include "core/light/mousepad_effects.h"
 
+#if defined(__GNUC__) && !defined(__clang__)
+// The replacement operators pair malloc with free; inlined into callers GCC cannot see that.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 namespace {
 
 std::atomic<uint64_t> gAllocations{0};
