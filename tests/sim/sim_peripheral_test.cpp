@@ -169,3 +169,35 @@ TEST_F(SimPeripherals, AllThreeDevicesShareOneBus) {
 
 }  // namespace
 }  // namespace vq::test
+
+namespace vq::test {
+namespace {
+
+TEST_F(SimPeripherals, MousepadResetRestoresTheFactoryRecordAndReadsItBack) {
+    sim::SimMousepad pad(bus);
+    pad.Plug();
+    auto session = Connect(DeviceKind::Mousepad);
+    MousepadModel model;
+    ASSERT_EQ(ReadMousepad(*session, model, observer), ReadBackResult::Done);
+    const LightSettings factory = model.Light();
+    LightRecord changed = model.Record();
+    changed.SetLight({6, 0, 4, 0, 0, {1, 2, 3}});
+    ASSERT_EQ(session->WriteParams(changed.WireBytes(), 0), kResultSuccess);
+    model.SetRecord(changed);
+    bus.ClearTranscript();
+    EXPECT_EQ(ResetMousepad(*session, model, observer, std::chrono::milliseconds(0)),
+              ReadBackResult::Done);
+    EXPECT_EQ(model.Light(), factory);
+    EXPECT_EQ(Commands().front(), 0x0D);
+    EXPECT_EQ(Commands()[1], 0x01);  // then the full read: Begin ...
+    // Without the mousepad nothing is read and the model stays.
+    pad.Unplug();
+    session->SetConnected(false);
+    model.SetRecord(changed);
+    EXPECT_EQ(ResetMousepad(*session, model, observer, std::chrono::milliseconds(0)),
+              ReadBackResult::Partial);
+    EXPECT_EQ(model.Light().mode, 6);
+}
+
+}  // namespace
+}  // namespace vq::test

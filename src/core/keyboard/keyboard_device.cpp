@@ -1,5 +1,7 @@
 #include "core/keyboard/keyboard_device.h"
 
+#include <thread>
+
 #include "core/device/command_report.h"
 #include "core/device/device_session.h"
 #include "core/util/log.h"
@@ -106,6 +108,16 @@ ReadBackResult ReadMousepad(DeviceSession& session, MousepadModel& model,
     steps.Ok(session.End(), "End");
     if (steps.allAnswered) observer.SaveSelectedLightProfile();
     return steps.Result();
+}
+
+ReadBackResult ResetMousepad(DeviceSession& session, MousepadModel& model,
+                             ReadBackObserver& observer, std::chrono::milliseconds settle) {
+    if (session.FactoryReset() != kResultSuccess) {
+        Log(LogLevel::Warning, "mousepad factory reset not answered; its settings are kept");
+        return ReadBackResult::Partial;
+    }
+    std::this_thread::sleep_for(settle);
+    return ReadMousepad(session, model, observer);
 }
 
 }  // namespace vq

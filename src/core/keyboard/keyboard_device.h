@@ -2,6 +2,8 @@
 // The read-backs of the keyboard and the mousepad: command sequences on their DeviceSessions
 // that fill their models. A read that is not answered leaves its part of the model as it was.
 
+#include <chrono>
+
 #include "core/keyboard/keyboard_model.h"
 #include "core/keyboard/mousepad_model.h"
 
@@ -41,5 +43,11 @@ ReadBackResult ReloadKeyboardRecord(DeviceSession& session, KeyboardModel& model
 // the live record follows the index, and the light profile is saved.
 ReadBackResult ReadMousepad(DeviceSession& session, MousepadModel& model,
                             ReadBackObserver& observer);
+
+// The mousepad's factory reset: FactoryReset, a wait while the mousepad restores its records
+// (1 s on the device), then the full read. The reset's own result is returned when it failed.
+ReadBackResult ResetMousepad(DeviceSession& session, MousepadModel& model,
+                             ReadBackObserver& observer,
+                             std::chrono::milliseconds settle = std::chrono::milliseconds(1000));
 
 }  // namespace vq
