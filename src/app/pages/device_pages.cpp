@@ -2,6 +2,7 @@
 
 #include "app/device_hub.h"
 #include "app/main_window.h"
+#include "app/system_pointer_target.h"
 #include "app/window_key_capture.h"
 
 namespace vq::app {
@@ -9,19 +10,25 @@ namespace vq::app {
 DevicePages::DevicePages(CMainWnd& window, DeviceHub& h)
     : hub(h),
       capture(std::make_unique<WindowKeyCapture>(&window)),
+      pointerTarget(MakeSystemPointerTarget()),
       sensor(window, h),
       light(window, h),
       buttons(window, h),
+      pointer(window, h),
       profiles(window, h) {
     buttons.SetInputCapture(capture.get());
+    // Before the first command: the controller reads and applies the system's values.
+    if (!hub.Mouse().SystemPointer()) hub.Mouse().SetSystemPointer(pointerTarget.get());
     sensor.Register();
     light.Register();
     buttons.Register();
+    pointer.Register();
     profiles.Register();
 }
 
 DevicePages::~DevicePages() {
     buttons.SetInputCapture(nullptr);
+    if (hub.Mouse().SystemPointer() == pointerTarget.get()) hub.Mouse().SetSystemPointer(nullptr);
 }
 
 void DevicePages::ShowMouseSettings(bool relayout) {
@@ -42,6 +49,10 @@ void DevicePages::OnEvent(const ControllerEvent& event) {
             }
             if (event.update == ModelUpdate::SlotSelected) buttons.HideFunctionPanel();
             ShowMouseSettings(event.fullRefresh);
+            if (event.update == ModelUpdate::ProfileLoaded && event.family != ProfileFamily::Key)
+                pointer.ShowProfileValues(event.family == ProfileFamily::Light
+                                              ? PointerPath::LightProfile
+                                              : PointerPath::DeviceProfile);
             return;
         case ControllerEventType::ProfileSelected:
             profiles.ShowSelection(event.kind, event.family, event.index);

@@ -6,6 +6,7 @@
 
 #include "app/pages/mouse_buttons_page.h"
 #include "app/pages/mouse_light_page.h"
+#include "app/pages/mouse_pointer_page.h"
 #include "app/pages/mouse_sensor_page.h"
 #include "app/pages/profile_panel.h"
 
@@ -31,9 +32,12 @@ struct DevicePages {
     DeviceHub& hub;
     // The single-key capture of the key pages (one at a time).
     std::unique_ptr<platform::InputCapture> capture;
+    // The system's pointer settings, applied by the mouse's controller.
+    std::unique_ptr<SystemPointerTarget> pointerTarget;
     MouseSensorPage sensor;
     MouseLightPage light;
     MouseButtonsPage buttons;
+    MousePointerPage pointer;
     ProfilePanel profiles;
 };
 

@@ -54,8 +54,10 @@ void MouseButtonsPage::Register() {
     // The labels go on the buttons when their page is built: a model that changes while the
     // page was never shown builds nothing (its pictures alone take megabytes).
     QObject::connect(&window_.Ui(), &SkinUi::PageBuilt, &window_, [this](QWidget* page) {
-        if (page->findChild<QWidget*>(QStringLiteral("ms_key_0")))
+        if (page->findChild<QWidget*>(QStringLiteral("ms_key_0"))) {
+            FillMacroList();
             RefreshButtonLabels(hub_.Mouse().Model().ActiveLayer());
+        }
     });
     NotifyRouter& router = Router();
     for (int n = 0; n < kMouseSlots; ++n)
@@ -126,7 +128,8 @@ void MouseButtonsPage::Register() {
 
 void MouseButtonsPage::HideFunctionPanel() {
     StopCapture();
-    if (QWidget* panel = Control("ms_tab_function")) panel->hide();
+    // A page that was never built has nothing to hide.
+    if (QWidget* panel = window_.BuiltControl("ms_tab_function")) panel->hide();
 }
 
 void MouseButtonsPage::ReloadMacroNames() {
@@ -138,7 +141,7 @@ void MouseButtonsPage::ReloadMacroNames() {
 }
 
 void MouseButtonsPage::FillMacroList() {
-    auto* list = Control<QComboBox>(ListName(23));
+    auto* list = window_.BuiltControl<QComboBox>(ListName(23));
     if (!list) return;
     const QSignalBlocker quiet(list);
     const int selected = list->currentIndex();

@@ -4,7 +4,9 @@
 // controller; Show puts a record on the page without storing anything.
 
 #include <QRgb>
+#include <memory>
 
+#include "app/pages/mouse_light_animator.h"
 #include "app/pages/page_base.h"
 #include "core/mouse/mouse_record.h"
 
@@ -12,8 +14,11 @@ namespace vq::app {
 
 class MouseLightPage : public PageBase {
   public:
-    using PageBase::PageBase;
+    MouseLightPage(CMainWnd& window, DeviceHub& hub);
+    ~MouseLightPage();
     void Register();
+    // The animation of the page's mouse picture.
+    MouseLightAnimator& Animator() { return *animator_; }
     // `relayout`: the record was replaced as a whole, so the effect's controls are laid out again.
     void Show(const MouseRecord& record, bool relayout);
     // The colour preview and R, G, B edits, without storing.
@@ -21,8 +26,13 @@ class MouseLightPage : public PageBase {
 
   private:
     void ChooseLightMode(int mode);
+    void ChooseAlternativeMode(int list, int mode);
     void LayOutMode(int mode, uint8_t sevenColour);
     void ChooseColour(QRgb argb);
+    void EditComponent(int shift, const char* editName);
+    void ShowDirection(bool left);
+
+    std::unique_ptr<MouseLightAnimator> animator_;
 };
 
 }  // namespace vq::app

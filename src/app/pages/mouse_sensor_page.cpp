@@ -3,11 +3,14 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <array>
 
+#include "app/controls/skin_image.h"
 #include "app/device_hub.h"
+#include "app/dialogs/palette_dialog.h"
 #include "core/mouse/mouse_facts.h"
 
 namespace vq::app {
@@ -32,6 +35,13 @@ void MouseSensorPage::Register() {
         router.On("movevaluechanged", Stage("ms_DPI%1_slider", s),
                   [this, s](const Notification&) { ShowStageValue(s, false); });
     }
+    for (int s = 1; s <= MouseRecord::kStages; ++s) {
+        const QString button = Stage("ms_DPIcolor_btn_%1", s);
+        router.On("click", button, [this, s](const Notification&) { PickStageColor(s); });
+        // The pointer over a colour button draws a white border round it (all seven alike).
+        router.On("msenter", button, [this, s](const Notification&) { SetHoverBorder(s, true); });
+        router.On("msleave", button, [this, s](const Notification&) { SetHoverBorder(s, false); });
+    }
     router.On("itemselect", "ms_report_fct_combo",
               [this](const Notification& n) { hub_.Mouse().SetReportRate(n.index); });
     for (int h = 0; h < 3; ++h)
@@ -51,6 +61,31 @@ void MouseSensorPage::ShowStageValue(int stage, bool store) {
     if (auto* label = Control<QLabel>(Stage("ms_DPI%1_label_value", stage)))
         label->setText(QString::number(steps * MouseRecord::kDpiStep));
     if (store) hub_.Mouse().SetStageDpi(stage, steps * MouseRecord::kDpiStep);
+}
+
+void MouseSensorPage::PickStageColor(int stage) {
+    QWidget* button = Control(Stage("ms_DPIcolor_btn_%1", stage));
+    if (!button) return;
+    CPalletDialog dialog(QStringLiteral("GmPalletDialog.xml"), BkColor(button) | 0xFF000000u,
+                         &window_);
+    if (dialog.ShowModal() != CPalletDialog::kChosen) return;
+    const QRgb chosen = dialog.GetColor() | 0xFF000000u;
+    SetBkColor(button, chosen);
+    hub_.Mouse().SetStageColor(
+        stage, Rgb{static_cast<uint8_t>(qRed(chosen)), static_cast<uint8_t>(qGreen(chosen)),
+                   static_cast<uint8_t>(qBlue(chosen))});
+}
+
+void MouseSensorPage::SetHoverBorder(int stage, bool on) {
+    QWidget* button = Control(Stage("ms_DPIcolor_btn_%1", stage));
+    if (!button) return;
+    static const QRegularExpression border(QStringLiteral("\\bborder\\s*:[^;]*;?"));
+    QString sheet = button->styleSheet();
+    sheet.remove(border);
+    sheet = sheet.trimmed();
+    if (on) sheet += QStringLiteral(" border: 2px solid #ffffff;");
+    button->setStyleSheet(sheet.trimmed());
+    button->setProperty("bordersize", on ? 2 : 0);
 }
 
 void MouseSensorPage::ChooseLiftHeight(int height) {
@@ -99,20 +134,20 @@ void MouseSensorPage::Show(const MouseRecord& r, uint16_t sensorCode) {
     }
     ShowRangeLabels(sensorCode);
     for (int s = 1; s <= MouseRecord::kStages; ++s) {
-        const int steps = StageSliderPosition(r.StageSteps(s - 1));
+        // A stored value beyond the slider puts the slider at its end and shows what is
+        // stored; showing never changes it.
+        const int stored = r.StageSteps(s - 1);
+        const int position = stored > kStageSteps ? kStageSteps : StageSliderPosition(stored);
         if (auto* slider = Control<QSlider>(Stage("ms_DPI%1_slider", s))) {
             const QSignalBlocker quiet(slider);
             slider->setRange(1, kStageSteps);
-            slider->setValue(steps);
+            slider->setValue(position);
         }
         if (auto* label = Control<QLabel>(Stage("ms_DPI%1_label_value", s)))
-            label->setText(QString::number(steps * MouseRecord::kDpiStep));
+            label->setText(QString::number(stored * MouseRecord::kDpiStep));
         const Rgb c = r.StageColor(s - 1);
         if (QWidget* button = Control(Stage("ms_DPIcolor_btn_%1", s)))
-            button->setStyleSheet(QStringLiteral("background-color: rgb(%1, %2, %3);")
-                                      .arg(c.red)
-                                      .arg(c.green)
-                                      .arg(c.blue));
+            SetBkColor(button, qRgba(c.red, c.green, c.blue, 0xFF));
     }
     MarkActiveStage(r.activeStage());
     ShowLiftHeight(r.liftHeight() == 2 ? 2 : r.liftHeight() == 1 ? 1 : 0);

@@ -14,8 +14,13 @@ class MouseSensorPage : public PageBase {
     void Register();
     void Show(const MouseRecord& record, uint16_t sensorCode);
 
+    // The stage's colour button: the palette dialog beside the pointer; a chosen colour goes
+    // to the stage.
+    void PickStageColor(int stage);
+
   private:
     void ShowStageValue(int stage, bool store);
+    void SetHoverBorder(int stage, bool on);
     void ChooseLiftHeight(int height);
     void ShowLiftHeight(int height);
     void ShowRangeLabels(uint16_t sensorCode);

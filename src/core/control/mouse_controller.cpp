@@ -175,8 +175,9 @@ void MouseController::FullRefresh() {
     MarkChanged(kSaveLightAndDevice);
 }
 
-void MouseController::EmitModelChanged(ModelUpdate update, bool fullRefresh) {
+void MouseController::EmitModelChanged(ModelUpdate update, bool fullRefresh, ProfileFamily family) {
     ControllerEvent changed;
+    changed.family = family;
     changed.type = ControllerEventType::ModelChanged;
     changed.update = update;
     changed.fullRefresh = fullRefresh;
@@ -200,11 +201,11 @@ void MouseController::ApplyProfile(ProfileFamily family, int) {
             ApplySystemPointer();
             model_.SetDirty();
             MarkChanged(kSaveNone);
-            EmitModelChanged(ModelUpdate::ProfileLoaded, false);
+            EmitModelChanged(ModelUpdate::ProfileLoaded, false, ProfileFamily::Light);
             return;
         case ProfileFamily::Key:
             WriteMouseKeyLayer(Session(), model_, 0);
-            EmitModelChanged(ModelUpdate::ProfileLoaded, false);
+            EmitModelChanged(ModelUpdate::ProfileLoaded, false, ProfileFamily::Key);
             return;
     }
 }

@@ -129,7 +129,8 @@ class MouseController : public DeviceController, public PresenceObserver {
     int RunReadLive(MouseReadReport* report = nullptr);
     // The record was replaced as a whole: the effect and the heights are stored again.
     void FullRefresh();
-    void EmitModelChanged(ModelUpdate update, bool fullRefresh);
+    void EmitModelChanged(ModelUpdate update, bool fullRefresh,
+                          ProfileFamily family = ProfileFamily::Device);
     void RunArrival();
 
     int RunSaveKeyLayer();
