@@ -11,6 +11,8 @@
 #include "core/light/keyboard_effects.h"
 #include "core/light/light_sync.h"
 #include "core/light/mousepad_effects.h"
+#include "core/mouse/mouse_defaults.h"
+#include "core/mouse/mouse_light_preview.h"
 
 #if defined(__GNUC__) && !defined(__clang__)
 // The replacement operators pair malloc with free; inlined into callers GCC cannot see that.
@@ -117,5 +119,28 @@ void BM_Sync(benchmark::State& state) {
     });
 }
 BENCHMARK(BM_Sync)->DenseRange(0, 3)->ArgName("mode");
+
+// One frame of the mouse page's preview: the snapshot of the lighting fields, the frame, for
+// every effect with and without the seven colours.
+void BM_MousePreview(benchmark::State& state) {
+    const auto mode = static_cast<uint8_t>(state.range(0));
+    MouseModel model;
+    ApplyMouseDefaults(model);
+    model.EditRecord([&](MouseRecord& r) {
+        r.SetLightMode(mode);
+        r.SetSevenColor(static_cast<uint8_t>(state.range(1)));
+        r.SetBrightness(3);
+    });
+    MouseLightPreview preview;
+    PreviewFrame frame{};
+    Measure(state, [&] {
+        const MouseLightSnapshot lighting = model.LightSnapshot();
+        preview.Step(lighting, frame);
+        benchmark::DoNotOptimize(frame.data());
+    });
+}
+BENCHMARK(BM_MousePreview)
+    ->ArgsProduct({{0, 1, 2, 3, 4, 5, 6}, {0, 1}})
+    ->ArgNames({"mode", "seven"});
 
 }  // namespace

@@ -13,6 +13,9 @@ namespace {
 
 // While the mouse is away the picture stands still; it looks again this often.
 constexpr int kAbsentMs = 100;
+// The picture is painted at most this often: faster effects advance several frames between
+// two paints, so that they keep their pace without a paint every 8 ms.
+constexpr int kPaintMs = 33;
 
 }  // namespace
 
@@ -25,8 +28,9 @@ MouseLightAnimator::MouseLightAnimator(CMainWnd& window, MouseController& mouse)
 }
 
 MouseLightAnimator::~MouseLightAnimator() {
+    // The pages go with the window, whose timers are gone by now: nothing of the window is
+    // called here but the removal of the filter.
     timer_.stop();
-    if (animating_) window_.SetAnimating(false);
     window_.removeEventFilter(this);
 }
 
@@ -82,14 +86,19 @@ void MouseLightAnimator::Tick() {
         return;
     }
     const MouseLightSnapshot lighting = mouse_.Model().LightSnapshot();
-    if (preview_.Step(lighting, frame_)) {
-        ++frames_;
+    const int pass = static_cast<int>(MouseLightPreview::PassTime(lighting).count());
+    const int steps = pass >= kPaintMs ? 1 : (kPaintMs + pass - 1) / pass;
+    bool drawn = false;
+    for (int i = 0; i < steps; ++i)
+        drawn = preview_.Step(lighting, frame_);
+    if (drawn) {
+        frames_ += steps;
         Paint();
     } else if (lighting.lightMode != badMode_) {
         badMode_ = lighting.lightMode;
         Log(LogLevel::Debug, "鼠标灯光线程设定2");
     }
-    timer_.start(static_cast<int>(MouseLightPreview::PassTime(lighting).count()));
+    timer_.start(steps * pass);
 }
 
 void MouseLightAnimator::Paint() {

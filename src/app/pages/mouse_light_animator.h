@@ -1,6 +1,7 @@
 #pragma once
 // The animation of the lighting page's mouse picture: frames of the core's preview painted on
-// the LEDs "ms_dkey_0" ... "ms_dkey_18", paced by the effect's speed. It runs on the window's
+// the LEDs "ms_dkey_0" ... "ms_dkey_18", paced by the effect's speed (painted at most about 30
+// times a second; a faster effect advances several frames between paints). It runs on the window's
 // thread from one timer, and only while the picture can be seen (the lighting page shown, the
 // window shown and not minimised): another page, a hidden window or a page never built costs
 // nothing, not even a timer. A frame reads one snapshot of the lighting fields and paints into
@@ -36,6 +37,7 @@ class MouseLightAnimator : public QObject {
     void Update();
 
     bool Running() const { return timer_.isActive(); }
+    // Frames computed so far (painted or not).
     int Frames() const { return frames_; }
     const PreviewFrame& Frame() const { return frame_; }
 

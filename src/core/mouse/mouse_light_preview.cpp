@@ -1,50 +1,19 @@
 #include "core/mouse/mouse_light_preview.h"
 
+#include "core/light/light_tables.h"
+
 namespace vq {
 
 namespace {
-
-constexpr uint8_t kRise[32] = {1,   3,   5,   7,   10,  14,  18,  22,  26,  32,  38,
-                               44,  50,  57,  65,  73,  81,  89,  99,  109, 119, 129,
-                               140, 152, 164, 176, 188, 200, 213, 227, 241, 255};
-constexpr uint8_t kFall[32] = {248, 234, 220, 206, 194, 182, 170, 158, 146, 134, 124,
-                               114, 104, 94,  85,  77,  69,  61,  53,  47,  41,  35,
-                               29,  24,  20,  16,  12,  8,   6,   4,   2,   0};
-constexpr uint8_t kBreathRise[64] = {
-    0,   1,   2,   3,   4,   5,   6,   7,   8,   9,   10,  12,  14,  16,  18,  20,
-    22,  24,  27,  30,  33,  36,  39,  42,  45,  49,  53,  57,  61,  65,  69,  73,
-    77,  81,  85,  89,  94,  99,  104, 109, 114, 119, 124, 129, 134, 140, 146, 152,
-    158, 164, 170, 176, 182, 188, 194, 200, 206, 213, 220, 227, 234, 241, 248, 255};
-constexpr uint8_t kLevels[5] = {45, 97, 149, 201, 255};
 
 constexpr Rgb kChaseColours[8] = {{255, 0, 0}, {255, 255, 0}, {255, 0, 255}, {0, 255, 255},
                                   {0, 0, 255}, {0, 255, 0},   {255, 128, 0}, {255, 255, 255}};
 constexpr Rgb kBreathColours[7] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},    {255, 255, 0},
                                    {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
 
-constexpr std::array<Rgb, kWheelSteps> MakeWheel() {
-    std::array<Rgb, kWheelSteps> t{};
-    for (size_t i = 0; i < 32; ++i) {
-        t[i] = {255, kRise[i], 0};        // red to yellow
-        t[32 + i] = {kFall[i], 255, 0};   // to green
-        t[64 + i] = {0, 255, kRise[i]};   // to cyan
-        t[96 + i] = {0, kFall[i], 255};   // to blue
-        t[128 + i] = {kRise[i], 0, 255};  // to magenta
-        t[160 + i] = {255, 0, kFall[i]};  // back to red
-    }
-    return t;
-}
-constexpr std::array<Rgb, kWheelSteps> kWheel = MakeWheel();
-
-constexpr std::array<uint8_t, kBreathSteps> MakeBreathing() {
-    std::array<uint8_t, kBreathSteps> t{};
-    for (size_t i = 0; i < 64; ++i) {
-        t[i] = kBreathRise[i];
-        t[127 - i] = kBreathRise[i];
-    }
-    return t;
-}
-constexpr std::array<uint8_t, kBreathSteps> kBreathing = MakeBreathing();
+// The hue wheel and the breathing curve are the light engine's.
+const Rgb* const kWheel = light::HueWheel();
+const std::array<uint8_t, kBreathSteps>& kBreathing = light::kBreath128;
 
 void Put(PreviewFrame& frame, int led, Rgb c, uint8_t alpha) {
     frame[static_cast<size_t>(led)] = {c.red, c.green, c.blue, alpha};
@@ -61,8 +30,8 @@ uint8_t Faded(uint8_t f) {
 
 }  // namespace
 
-const std::array<Rgb, kWheelSteps>& PreviewColourWheel() {
-    return kWheel;
+std::span<const Rgb, kWheelSteps> PreviewColourWheel() {
+    return std::span<const Rgb, kWheelSteps>(kWheel, kWheelSteps);
 }
 
 Rgb PreviewWave(int index) {
@@ -75,7 +44,7 @@ const std::array<uint8_t, kBreathSteps>& PreviewBreathing() {
 }
 
 uint8_t PreviewAlpha(uint8_t brightness) {
-    return brightness < 5 ? kLevels[brightness] : 255;
+    return light::LevelOf(brightness);
 }
 
 void MouseLightPreview::Reset() {

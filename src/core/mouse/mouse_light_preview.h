@@ -9,6 +9,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <span>
 
 #include "core/mouse/mouse_model.h"
 
@@ -30,7 +31,7 @@ inline constexpr int kWheelSteps = 192;
 inline constexpr int kWaveSteps = 400;
 inline constexpr int kBreathSteps = 128;
 // The colour wheel: red, yellow, green, cyan, blue, magenta and back, 32 steps each.
-const std::array<Rgb, kWheelSteps>& PreviewColourWheel();
+std::span<const Rgb, kWheelSteps> PreviewColourWheel();
 // The wave: the wheel, then black.
 Rgb PreviewWave(int index);
 const std::array<uint8_t, kBreathSteps>& PreviewBreathing();
