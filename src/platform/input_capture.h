@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "core/macro/input_event.h"
 
@@ -49,5 +50,9 @@ class InputCapture {
     virtual uint32_t NowMs() const = 0;
     virtual CaptureReach Reach() const = 0;
 };
+
+// The capture of input anywhere on the desktop, where the system has one (Windows: low-level
+// hooks); null where it has none, and a program captures in its own window instead.
+std::unique_ptr<InputCapture> CreateDesktopInputCapture();
 
 }  // namespace vq::platform

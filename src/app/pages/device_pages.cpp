@@ -4,19 +4,24 @@
 #include "app/main_window.h"
 #include "app/system_pointer_target.h"
 #include "app/window_key_capture.h"
+#include "platform/input_capture.h"
 
 namespace vq::app {
 
 DevicePages::DevicePages(CMainWnd& window, DeviceHub& h)
     : hub(h),
-      capture(std::make_unique<WindowKeyCapture>(&window)),
+      capture(platform::CreateDesktopInputCapture()),
       pointerTarget(MakeSystemPointerTarget()),
       sensor(window, h),
       light(window, h),
       buttons(window, h),
       pointer(window, h),
       profiles(window, h) {
+    // Where the desktop's input cannot be captured, keys are taken in the window.
+    if (!capture) capture = std::make_unique<WindowKeyCapture>(&window);
     buttons.SetInputCapture(capture.get());
+    // A capture ends when the window is no longer the active one.
+    window.OnDeactivate([this] { buttons.EndKeyCapture(); });
     // Before the first command: the controller reads and applies the system's values.
     if (!hub.Mouse().SystemPointer()) hub.Mouse().SetSystemPointer(pointerTarget.get());
     sensor.Register();

@@ -37,6 +37,8 @@ class MouseButtonsPage : public PageBase {
     void ApplyButtonPanel();
     void CaptureButtonKey(const InputEvent& event);
     void RestoreButtonDefault();
+    // Ends a key capture that runs (the window was deactivated, another page was chosen).
+    void EndKeyCapture() { StopCapture(); }
 
     int CurrentButton() const { return button_; }
     bool Capturing() const { return capturing_; }
