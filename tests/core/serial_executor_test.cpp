@@ -6,6 +6,7 @@
 #include <atomic>
 #include <future>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "core/util/serial_executor.h"
@@ -106,6 +107,26 @@ TEST(SerialExecutor, CancelForgetsAndRunNowRunsInTheQueuesOrder) {
     release.set_value();
     ASSERT_TRUE(executor.WaitIdle(kWait));
     EXPECT_EQ(recorder.Values(), (std::vector<int>{2, 3, 4}));
+}
+
+// The thread sleeps until its earliest timed task; cancelling or running that task from another
+// thread while the thread sleeps must not leave it reading the erased entry when it wakes (the
+// address sanitizer build catches the read).
+TEST(SerialExecutor, ATimedTaskTakenAwayWhileTheThreadSleepsOnItIsNotReadAgain) {
+    for (int round = 0; round < 20; ++round) {
+        SerialExecutor executor("test");
+        Recorder recorder;
+        executor.PostAfter("sleep on me", kNever, recorder.Add(1));
+        std::this_thread::sleep_for(milliseconds(2));  // the thread is now waiting on it
+        if (round % 2 == 0)
+            executor.Cancel("sleep on me");
+        else
+            executor.RunNow("sleep on me");
+        ASSERT_TRUE(executor.RunAndWait(recorder.Add(2)));
+        const std::vector<int> expected =
+            round % 2 == 0 ? std::vector<int>{2} : std::vector<int>{1, 2};
+        EXPECT_EQ(recorder.Values(), expected);
+    }
 }
 
 TEST(SerialExecutor, WaitIdleWaitsForTheRunningTaskAndGivesUpAtItsLimit) {

@@ -138,7 +138,10 @@ void SerialExecutor::Loop() {
             timed_.erase(first);
             continue;
         }
-        wake_.wait_until(lock, first->second.due);
+        // The deadline is copied: wait_until reads it again after every wake-up, and a
+        // Cancel or RunNow on another thread may erase the task's entry meanwhile.
+        const Clock::time_point due = first->second.due;
+        wake_.wait_until(lock, due);
     }
     // Dropped tasks are destroyed outside the lock (they may hold promises or handles).
     std::deque<Task> dropped;
