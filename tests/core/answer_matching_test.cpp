@@ -132,6 +132,24 @@ TEST_F(AnswerMatching, AnAnswerThatNeverComesInTimeFailsWithoutTouchingTheNextRe
     EXPECT_EQ(ReadInfoOrFail(), mouse->Info());
 }
 
+TEST_F(AnswerMatching, ASilentDeviceCostsARepeatedRequestTwoReadLimitsMoreAtMost) {
+    // Nothing ever comes: the repeat waits for the first attempt's late answers for two read
+    // limits, then takes them as lost, instead of waiting for each of the four.
+    mouse->DropNextRequests(8);
+    std::array<uint8_t, 1> slot{};
+    auto start = bus.Now();
+    EXPECT_EQ(session->ReadParams(slot, 1, 0), kResultNoAnswer);
+    EXPECT_DOUBLE_EQ(MsSince(start), 4 * 300.0);
+    start = bus.Now();
+    EXPECT_EQ(session->ReadParams(slot, 1, 0), kResultNoAnswer);
+    EXPECT_DOUBLE_EQ(MsSince(start), 2 * 300.0 + 4 * 300.0);
+    // Another request does not wait at all.
+    mouse->DropNextRequests(0);
+    start = bus.Now();
+    EXPECT_EQ(ReadInfoOrFail(), mouse->Info());
+    EXPECT_DOUBLE_EQ(MsSince(start), 0.0);
+}
+
 TEST_F(AnswerMatching, AFailedRequestHandsOutNothingOfAStranger) {
     mouse->DropNextRequests(4);
     SendStranger(0xEE, std::chrono::milliseconds(10));

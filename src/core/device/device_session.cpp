@@ -158,13 +158,15 @@ void DeviceSession::WaitOutEarlierAnswers(const uint8_t* request, uint32_t readT
     });
     if (mine == outstanding_.end()) return;
     // An answer to an earlier, identical request would pass for this one's: let those that may
-    // still come arrive first. Timed-out attempts were sent a read limit apart at most.
+    // still come arrive first. Timed-out attempts were sent a read limit apart at most, so their
+    // answers come about that far apart too: two read limits without one and the rest are lost.
     const int expected = std::min(mine->count, 8);
     const auto deadline = device_.Now() + std::chrono::milliseconds(readTimeoutMs) * 2 * expected;
     uint8_t scratch[kReportSize];
     int seen = 0;
     while (mine->count > 0) {
-        const uint32_t left = MillisecondsLeft(device_.Now(), deadline);
+        const uint32_t left =
+            std::min(MillisecondsLeft(device_.Now(), deadline), 2 * readTimeoutMs);
         size_t got = 0;
         if (left == 0 || device_.ReadReport(sizeof scratch, &got, scratch, left) == 0) break;
         NoteStranger(scratch, got);
