@@ -2,6 +2,7 @@
 # Installs what building and testing needs on Debian 12 (run as root, or with sudo available).
 #   tools/install-deps.sh            the native build, its tests and the GUI
 #   tools/install-deps.sh --windows  also the MinGW-w64 cross compilers and Wine
+#   tools/install-deps.sh --fuzz     also clang with libFuzzer, for the fuzz harnesses
 set -eu
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
@@ -12,6 +13,9 @@ PACKAGES="build-essential cmake ninja-build pkg-config git
   xvfb xauth fonts-noto-cjk"
 if [ "${1:-}" = "--windows" ]; then
   PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix wine64"
+fi
+if [ "${1:-}" = "--fuzz" ]; then
+  PACKAGES="$PACKAGES clang libclang-rt-dev"
 fi
 missing=""
 for p in $PACKAGES; do
