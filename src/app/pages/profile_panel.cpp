@@ -9,6 +9,7 @@
 #include "app/device_hub.h"
 #include "app/main_window.h"
 #include "app/msg_wnd.h"
+#include "core/profile/startup_fill.h"
 #include "core/util/log.h"
 
 namespace vq::app {
@@ -96,8 +97,13 @@ void ProfilePanel::ShowSelection(DeviceKind kind, ProfileFamily family, int inde
 }
 
 void ProfilePanel::Fill() {
-    for (DeviceKind kind : kKinds) {
-        for (const FamilyFill& fill : hub_.Store().InitProfileKind(kind)) {
+    // The same fill as quilletctl's: an interrupted edit finished, the mouse's cursor scripts
+    // and macro list, then the families of each kind.
+    for (const KindFill& kind : FillAllAtStart(hub_.Store())) {
+        if (!kind.cursorScriptsSeeded)
+            Logf(LogLevel::Error, "the cursor scripts could not all be copied from %s",
+                 hub_.Store().ProgramFolder().string().c_str());
+        for (const FamilyFill& fill : kind.families) {
             fills_.push_back(fill);
             ShowFamily(fill);
             switch (fill.result) {
@@ -108,9 +114,10 @@ void ProfilePanel::Fill() {
                     ShowMessage(&window_, {}, "message_text_9", true);
                     break;
                 case FamilyFillResult::WriteFailed:
-                    Logf(LogLevel::Error, "the first %s %s profile could not be written in %s",
-                         DeviceKindPrefix(kind), FamilyName(fill.family),
-                         hub_.Store().DataFolder().string().c_str());
+                case FamilyFillResult::IndexUnreadable:
+                    Logf(LogLevel::Error, "the %s %s profiles: %s %s", DeviceKindPrefix(fill.kind),
+                         FamilyName(fill.family), fill.file.string().c_str(),
+                         DescribeFileProblem(fill.problem));
                     break;
                 default:
                     break;
