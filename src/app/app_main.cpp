@@ -169,7 +169,7 @@ int RunQuillet(int argc, char** argv) {
 
     std::unique_ptr<DeviceEnvironment> devices;
     if (options.simulate) {
-        devices = DeviceEnvironment::Simulated();
+        devices = DeviceEnvironment::Simulated({}, options.simulateAll);
     } else if (options.deviceSocket) {
         std::string why;
         devices = DeviceEnvironment::Socket(*options.deviceSocket, &why);
@@ -200,6 +200,7 @@ int RunQuillet(int argc, char** argv) {
     windowOptions.dataFolder = *dataFolder;
     windowOptions.programFolder = ShippedFolder();
     windowOptions.backend = devices->Backend();
+    windowOptions.connectKeyboardAndMousepad = options.simulateAll;
     int exitCode = 0;
     {
         CMainWnd window(windowOptions);

@@ -3,12 +3,14 @@
 namespace vq::app {
 
 const char* const kAppUsage =
-    "usage: quillet [--simulate | --device-socket PATH] [--trace] [--data-dir DIR] [--skin DIR] "
+    "usage: quillet [--simulate [all] | --device-socket PATH] [--trace] [--data-dir DIR] [--skin "
+    "DIR] "
     "[--verbose]\n"
     "       quillet [--skin DIR] --list-controls | --check-skin [DIR]\n"
     "       quillet --autostart on|off\n"
     "  --simulate         run with the simulated mouse plugged in (demo mode; its own data\n"
     "                     folder unless --data-dir is given)\n"
+    "  --simulate all     the same, with a simulated keyboard and mousepad as well\n"
     "  --device-socket PATH\n"
     "                     use the device an emulator serves on that socket (quilletctl serve-sim)\n"
     "  --trace            write every report to standard error\n"
@@ -40,6 +42,10 @@ std::optional<AppOptions> ParseAppOptions(const std::vector<std::string>& args,
         };
         if (arg == "--simulate") {
             options.simulate = true;
+            if (i + 1 < args.size() && args[i + 1] == "all") {
+                options.simulateAll = true;
+                ++i;
+            }
         } else if (arg == "--trace") {
             options.trace = true;
         } else if (arg == "--verbose") {

@@ -8,7 +8,8 @@
 namespace vq::app {
 
 struct AppOptions {
-    bool simulate = false;                    // --simulate: the simulated mouse, plugged in
+    bool simulate = false;     // --simulate: the simulated mouse, plugged in
+    bool simulateAll = false;  // --simulate all: the simulated keyboard and mousepad as well
     std::optional<std::string> deviceSocket;  // --device-socket PATH: an emulator's device
     bool trace = false;                       // --trace: every report to standard error
     bool verbose = false;                     // --verbose: debug lines to standard error

@@ -36,12 +36,13 @@ std::unique_ptr<DeviceEnvironment> DeviceEnvironment::Socket(const std::string& 
 #endif
 }
 
-std::unique_ptr<DeviceEnvironment> DeviceEnvironment::Simulated(sim::WireTiming timing) {
+std::unique_ptr<DeviceEnvironment> DeviceEnvironment::Simulated(sim::WireTiming timing, bool all) {
     auto env = std::make_unique<DeviceEnvironment>();
     env->bus_ = std::make_unique<sim::VirtualHidBus>();
     env->bus_->SetTiming(timing);
     env->mouse_ = std::make_unique<sim::SimMouse>(*env->bus_);
     env->mouse_->Plug();
+    if (all) env->peripherals_ = std::make_unique<sim::SimKeyboardAndMousepad>(*env->bus_);
     env->backend_ = env->bus_.get();
     return env;
 }

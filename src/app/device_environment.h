@@ -7,6 +7,7 @@
 
 #include "core/device/hid_backend.h"
 #include "sim/sim_mouse.h"
+#include "sim/sim_peripheral.h"
 #include "sim/virtual_hid.h"
 
 namespace vq::app {
@@ -19,17 +20,21 @@ class DeviceEnvironment {
     // The devices an emulator serves on a local socket; nothing (and the reason in `note`) when
     // it cannot be reached.
     static std::unique_ptr<DeviceEnvironment> Socket(const std::string& path, std::string* note);
-    // A simulated mouse, plugged in, with the USB wire timing of a real one.
-    static std::unique_ptr<DeviceEnvironment> Simulated(sim::WireTiming timing = {});
+    // A simulated mouse, plugged in, with the USB wire timing of a real one; `all`: a simulated
+    // keyboard and mousepad as well.
+    static std::unique_ptr<DeviceEnvironment> Simulated(sim::WireTiming timing = {},
+                                                        bool all = false);
 
     HidBackend* Backend() const { return backend_; }
     sim::VirtualHidBus* Bus() const { return bus_.get(); }
     sim::SimMouse* Mouse() const { return mouse_.get(); }
+    sim::SimKeyboardAndMousepad* Peripherals() const { return peripherals_.get(); }
 
   private:
     std::unique_ptr<HidBackend> system_;
     std::unique_ptr<sim::VirtualHidBus> bus_;
     std::unique_ptr<sim::SimMouse> mouse_;
+    std::unique_ptr<sim::SimKeyboardAndMousepad> peripherals_;
     HidBackend* backend_ = nullptr;
 };
 

@@ -23,6 +23,23 @@ DeviceHub::DeviceHub(Options options, QObject* parent)
                                 static_cast<DeviceController*>(mousepad_.get())})
         c->SetObserver(this);
 
+    // The light threads look again whenever what they read changes.
+    keyboard_->SetLightListener([this] { light_.wake.Notify(); });
+    mousepad_->SetLightListener([this] { light_.wake.Notify(); });
+    light::LightClock& clock = options_.lightClock ? *options_.lightClock : systemClock_;
+    keyboardLight_ = std::make_unique<light::KeyboardLightLoop>(
+        keyboard_->Session(), keyboard_->LightModel(), light_, clock);
+    mousepadLight_ = std::make_unique<light::MousepadLightLoop>(
+        mousepad_->Session(), mousepad_->LightModel(), light_, clock);
+    syncLoop_ = std::make_unique<light::LightSyncLoop>(
+        keyboard_->Session(), mouse_->Session(), mousepad_->Session(), syncBlock_, light_, clock);
+    SetWorker(kKeyboardLight, "keyboard light",
+              [this](WorkerSet::Context& context) { keyboardLight_->Run(context.token); });
+    SetWorker(kMousepadLight, "mousepad light",
+              [this](WorkerSet::Context& context) { mousepadLight_->Run(context.token); });
+    SetWorker(kLightSync, "light sync",
+              [this](WorkerSet::Context& context) { syncLoop_->Run(context.token); });
+
     // The threads that have nothing to watch in this system end at once.
     auto endsAtOnce = [](WorkerSet::Context&) {};
     SetWorker(kKeyboardPresence, "keyboard presence", endsAtOnce);
@@ -86,6 +103,11 @@ void DeviceHub::Start() {
     // A keyboard or mousepad that is not there keeps the model of its selected profiles.
     QTimer::singleShot(options_.startReadDelay, this, [this] {
         if (shutDown_) return;
+        if (options_.connectKeyboardAndMousepad) {
+            keyboard_->ConnectAndRead();
+            mousepad_->ConnectAndRead();
+            return;
+        }
         keyboard_->ReadAll(true);
         mousepad_->ReadAll(true);
     });
@@ -109,7 +131,48 @@ WorkerSet::StopOutcome DeviceHub::Shutdown() {
     return stopOutcome_;
 }
 
+bool DeviceHub::StartLightSync(int source) {
+    LightSettings s;
+    switch (source) {
+        case 1:
+            s = keyboard_->Model().Light();
+            break;
+        case 2:
+            s = LightSettings::From(mouse_->Model().Record().bytes);
+            break;
+        case 3:
+            s = mousepad_->Model().Light();
+            break;
+        default:
+            Logf(LogLevel::Warning, "同步失败 (light sync from source %d)", source);
+            return false;
+    }
+    std::array<uint8_t, LightSettings::kSize + 1> block{};
+    s.StoreInto(block);
+    const std::span<const uint8_t, 8> bytes(block.data() + 1, 8);
+    // The other two devices take the settings (their pages follow their controllers' events)
+    // and their profiles are saved: the mousepad's light profile, the others' light and device.
+    if (source != 1) keyboard_->SetLightSettings(s, kSaveLightAndDevice);
+    if (source != 2) mouse_->SetLightBlock(bytes, kSaveLightAndDevice);
+    if (source != 3) mousepad_->SetLightSettings(s, kSaveLight);
+    syncBlock_.SetSettings(s);
+    keyboard_->Session().SetLightSync(true);
+    mouse_->Session().SetLightSync(true);
+    mousepad_->Session().SetLightSync(true);
+    light_.wake.Notify();
+    return true;
+}
+
+void DeviceHub::SetLightOutput(bool on) {
+    light_.lightOutput.store(on);
+    light_.wake.Notify();
+}
+
 void DeviceHub::OnControllerEvent(const ControllerEvent& event) {
+    // Arrivals, removals and new models change what the light threads do.
+    if (event.type == ControllerEventType::Arrived || event.type == ControllerEventType::Removed ||
+        event.type == ControllerEventType::ModelChanged)
+        light_.wake.Notify();
     QMetaObject::invokeMethod(
         this, [this, event] { emit Event(event); }, Qt::QueuedConnection);
 }
@@ -118,8 +181,12 @@ void DeviceHub::OnDeviceEvent(DeviceEvent event) {
     switch (event) {
         case DeviceEvent::MouseLiveRead:
         case DeviceEvent::MouseFullRead:
+            mouse_->OnDeviceEvent(event);
+            return;
         case DeviceEvent::MouseEventFlag:
             mouse_->OnDeviceEvent(event);
+            // The mousepad's flash effect answers the mouse's event.
+            mousepadLight_->TriggerFlash();
             return;
         case DeviceEvent::KeyboardLiveRead:
         case DeviceEvent::KeyboardFullRead:

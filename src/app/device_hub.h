@@ -13,6 +13,7 @@
 #include "core/control/light_device_controllers.h"
 #include "core/control/mouse_controller.h"
 #include "core/device/presence.h"
+#include "core/light/light_loops.h"
 #include "core/profile/profile_store.h"
 #include "core/util/worker_set.h"
 
@@ -51,6 +52,11 @@ class DeviceHub : public QObject, private ControllerObserver, private ListenerOb
         std::chrono::milliseconds startReadDelay{500};
         // The shutdown's limit for the worker threads.
         std::chrono::milliseconds shutdownLimit{10000};
+        // The keyboard and the mousepad are looked for once at start (no presence thread
+        // watches them): the simulated ones of the demo and the tests.
+        bool connectKeyboardAndMousepad = false;
+        // The light threads' time (tests); the system's clock when null. Not owned.
+        light::LightClock* lightClock = nullptr;
     };
     using WorkerBody = WorkerSet::Body;
 
@@ -64,6 +70,20 @@ class DeviceHub : public QObject, private ControllerObserver, private ListenerOb
     DeviceController& Controller(DeviceKind kind);
     bool AnyConnected() const;
     WorkerSet& Workers() { return workers_; }
+
+    // ---- the light threads (keyboard, mousepad, light sync)
+    // What they share with the window: the wake, the output flag and the previews.
+    light::LightShared& Light() { return light_; }
+    light::KeyboardLightLoop& KeyboardLight() { return *keyboardLight_; }
+    light::MousepadLightLoop& MousepadLight() { return *mousepadLight_; }
+    light::LightSyncLoop& LightSyncLoop() { return *syncLoop_; }
+    const light::SyncBlock& SyncBlock() const { return syncBlock_; }
+    // The same-mode buttons: source 1 the keyboard, 2 the mouse, 3 the mousepad. The source's
+    // light settings go to the other two devices (shown again and saved) and to the sync, and
+    // every device is handed to the sync. false for any other source.
+    bool StartLightSync(int source);
+    // The window's light-output flag (cleared while the system sleeps).
+    void SetLightOutput(bool on);
 
     // A worker for a slot, started by Start (replaces the built-in one, if any).
     void SetWorker(int slot, std::string name, WorkerBody body);
@@ -86,10 +106,16 @@ class DeviceHub : public QObject, private ControllerObserver, private ListenerOb
     void OnDeviceEvent(DeviceEvent event) override;
 
     Options options_;
+    light::SystemLightClock systemClock_;
+    light::LightShared light_;
+    light::SyncBlock syncBlock_;
     ProfileStore store_;
     std::unique_ptr<MouseController> mouse_;
     std::unique_ptr<KeyboardController> keyboard_;
     std::unique_ptr<MousepadController> mousepad_;
+    std::unique_ptr<light::KeyboardLightLoop> keyboardLight_;
+    std::unique_ptr<light::MousepadLightLoop> mousepadLight_;
+    std::unique_ptr<light::LightSyncLoop> syncLoop_;
     WorkerSet workers_;
     std::map<int, std::pair<std::string, WorkerBody>> workerBodies_;
     bool started_ = false;

@@ -87,6 +87,8 @@ CMainWnd::CMainWnd(Options options)
     devices.listener = options_.listener;
     devices.controller = options_.controller;
     devices.shutdownLimit = options_.shutdownLimit;
+    devices.connectKeyboardAndMousepad = options_.connectKeyboardAndMousepad;
+    devices.lightClock = options_.lightClock;
     hub_ = std::make_unique<DeviceHub>(devices, this);
     connect(hub_.get(), &DeviceHub::Event, this, &CMainWnd::OnControllerEvent);
     power_monitor_ = new PowerMonitor(this);
@@ -402,12 +404,17 @@ void CMainWnd::OnControllerEvent(const ControllerEvent& event) {
     if (shutDown_) return;
     switch (event.type) {
         case ControllerEventType::Arrived:
-            if (event.kind == DeviceKind::Mouse) MouseArrived();
+            if (event.kind == DeviceKind::Mouse)
+                MouseArrived();
+            else
+                ShowDeviceTab(event.kind, true);
             break;
         case ControllerEventType::Removed:
             if (event.kind == DeviceKind::Mouse) {
                 MouseLeft();
                 HandleMessage(WindowMessage::DeviceRemoved);
+            } else {
+                ShowDeviceTab(event.kind, false);
             }
             break;
         case ControllerEventType::FirstPassShow:
@@ -500,6 +507,13 @@ void CMainWnd::MouseArrived() {
         router_.Fire("selectchanged", tab, 1);
     }
     if (QWidget* panel = Control("ms_tab_panel")) panel->show();
+    ShowConnectionState();
+}
+
+// The keyboard's and the mousepad's tabs are there while their devices are.
+void CMainWnd::ShowDeviceTab(DeviceKind kind, bool shown) {
+    const char* prefix = DeviceKindPrefix(kind);
+    if (QWidget* tab = Control(QStringLiteral("%1_tab").arg(prefix))) tab->setVisible(shown);
     ShowConnectionState();
 }
 

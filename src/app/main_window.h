@@ -69,6 +69,10 @@ class CMainWnd : public QWidget, public SkinReceiver {
         ControllerTiming controller{};
         // The shutdown's limit for the worker threads.
         std::chrono::milliseconds shutdownLimit{10000};
+        // The keyboard and the mousepad are looked for once at start (the simulated ones).
+        bool connectKeyboardAndMousepad = false;
+        // The light threads' time (tests); the system's when null. Not owned.
+        light::LightClock* lightClock = nullptr;
     };
     using WorkerBody = WorkerSet::Body;
 
@@ -120,7 +124,11 @@ class CMainWnd : public QWidget, public SkinReceiver {
     WorkerSet& Workers() { return hub_->Workers(); }
     AnimationCounters& Counters() { return counters_; }
     int PowerFlag() const { return power_.load(); }
-    void SetPowerFlag(int on) { power_.store(on); }
+    // Also the light-output flag of the light threads.
+    void SetPowerFlag(int on) {
+        power_.store(on);
+        hub_->SetLightOutput(on != 0);
+    }
     bool IsTimerActive(WindowTimer timer) const;
     QSystemTrayIcon* Tray() const { return tray_; }
     QWidget* Root() const { return root_; }
@@ -180,6 +188,7 @@ class CMainWnd : public QWidget, public SkinReceiver {
     void BringToFront();
     void MouseArrived();
     void MouseLeft();
+    void ShowDeviceTab(DeviceKind kind, bool shown);
     void ShowConnectionState();
     void OnPageBuilt(QWidget* page);
     void PrepareControls(QWidget* scope);

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -73,7 +74,8 @@ class WindowTest : public ::testing::Test {
     ~WindowTest() override {
         // The window's thread never waited on a device.
         if (window) {
-            for (DeviceKind kind : {DeviceKind::Keyboard, DeviceKind::Mouse, DeviceKind::Mousepad}) {
+            for (DeviceKind kind :
+                 {DeviceKind::Keyboard, DeviceKind::Mouse, DeviceKind::Mousepad}) {
                 EXPECT_EQ(window->Hub().Controller(kind).Session().RefusedRequests(), 0)
                     << DeviceKindPrefix(kind) << " request made on the window's thread";
             }
@@ -101,6 +103,7 @@ class WindowTest : public ::testing::Test {
         options.listener.whileSearching = std::chrono::milliseconds(20);
         options.shutdownLimit = std::chrono::milliseconds(5000);
         options.controller = controllerTiming;
+        if (adjustOptions) adjustOptions(options);
         window = std::make_unique<app::CMainWnd>(options);
         // Every device request made on the window's thread is refused and counted.
         window->Hub().RefuseRequestsFrom(std::this_thread::get_id());
@@ -127,6 +130,8 @@ class WindowTest : public ::testing::Test {
     ControllerTiming controllerTiming{std::chrono::milliseconds(500), std::chrono::milliseconds(10),
                                       std::chrono::milliseconds(100),
                                       std::chrono::milliseconds(50)};
+    // Changes the window's options before it is made (a test's own devices or clocks).
+    std::function<void(app::CMainWnd::Options&)> adjustOptions;
     std::unique_ptr<app::CMainWnd> window;
 };
 

@@ -16,23 +16,34 @@ DevicePages::DevicePages(CMainWnd& window, DeviceHub& h)
       light(window, h),
       buttons(window, h),
       pointer(window, h),
+      keyboardLight(window, h),
+      keyboardKeys(window, h),
+      mousepadLight(window, h),
       profiles(window, h) {
     // Where the desktop's input cannot be captured, keys are taken in the window.
     if (!capture) capture = std::make_unique<WindowKeyCapture>(&window);
     buttons.SetInputCapture(capture.get());
+    keyboardKeys.SetInputCapture(capture.get());
     // A capture ends when the window is no longer the active one.
-    window.OnDeactivate([this] { buttons.EndKeyCapture(); });
+    window.OnDeactivate([this] {
+        buttons.EndKeyCapture();
+        keyboardKeys.EndKeyCapture();
+    });
     // Before the first command: the controller reads and applies the system's values.
     if (!hub.Mouse().SystemPointer()) hub.Mouse().SetSystemPointer(pointerTarget.get());
     sensor.Register();
     light.Register();
     buttons.Register();
     pointer.Register();
+    keyboardLight.Register();
+    keyboardKeys.Register(&keyboardLight);
+    mousepadLight.Register();
     profiles.Register();
 }
 
 DevicePages::~DevicePages() {
     buttons.SetInputCapture(nullptr);
+    keyboardKeys.SetInputCapture(nullptr);
     if (hub.Mouse().SystemPointer() == pointerTarget.get()) hub.Mouse().SetSystemPointer(nullptr);
 }
 
@@ -44,10 +55,29 @@ void DevicePages::ShowMouseSettings(bool relayout) {
     buttons.RefreshButtonLabels(model.ActiveLayer());
 }
 
+void DevicePages::ShowKeyboardSettings() {
+    keyboardLight.Show();
+    keyboardKeys.ShowKeys();
+}
+
+void DevicePages::ShowMousepadSettings() {
+    mousepadLight.Show();
+}
+
 void DevicePages::OnEvent(const ControllerEvent& event) {
     switch (event.type) {
         case ControllerEventType::ModelChanged:
-            if (event.kind != DeviceKind::Mouse) return;
+            if (event.kind == DeviceKind::Keyboard) {
+                if (event.update == ModelUpdate::ButtonAssigned)
+                    keyboardKeys.RefreshKeyLabels();
+                else
+                    ShowKeyboardSettings();
+                return;
+            }
+            if (event.kind == DeviceKind::Mousepad) {
+                ShowMousepadSettings();
+                return;
+            }
             if (event.update == ModelUpdate::ButtonAssigned) {
                 buttons.RefreshButtonLabels(hub.Mouse().Model().ActiveLayer());
                 return;
@@ -63,6 +93,8 @@ void DevicePages::OnEvent(const ControllerEvent& event) {
             profiles.ShowSelection(event.kind, event.family, event.index);
             if (event.kind == DeviceKind::Mouse && event.family == ProfileFamily::Key)
                 buttons.HideFunctionPanel();
+            if (event.kind == DeviceKind::Keyboard && event.family == ProfileFamily::Key)
+                keyboardKeys.HideFunctionPanel();
             return;
         default:
             return;

@@ -4,10 +4,13 @@
 
 #include <memory>
 
+#include "app/pages/keyboard_keys_page.h"
+#include "app/pages/keyboard_light_page.h"
 #include "app/pages/mouse_buttons_page.h"
 #include "app/pages/mouse_light_page.h"
 #include "app/pages/mouse_pointer_page.h"
 #include "app/pages/mouse_sensor_page.h"
+#include "app/pages/mousepad_light_page.h"
 #include "app/pages/profile_panel.h"
 
 namespace vq {
@@ -27,6 +30,9 @@ struct DevicePages {
     ~DevicePages();
     // Puts the mouse's model on its pages; `relayout` after a record replaced as a whole.
     void ShowMouseSettings(bool relayout);
+    // Puts the keyboard's (or the mousepad's) model on its pages.
+    void ShowKeyboardSettings();
+    void ShowMousepadSettings();
     void OnEvent(const ControllerEvent& event);
 
     DeviceHub& hub;
@@ -38,6 +44,9 @@ struct DevicePages {
     MouseLightPage light;
     MouseButtonsPage buttons;
     MousePointerPage pointer;
+    KeyboardLightPage keyboardLight;
+    KeyboardKeysPage keyboardKeys;
+    MousepadLightPage mousepadLight;
     ProfilePanel profiles;
 };
 

@@ -302,6 +302,19 @@ void MouseController::SetLightModeFromList(int mode) {
     });
 }
 
+void MouseController::SetLightBlock(std::span<const uint8_t, 8> block, unsigned families) {
+    std::array<uint8_t, 8> bytes{};
+    std::copy(block.begin(), block.end(), bytes.begin());
+    Post([this, bytes, families] {
+        model_.EditRecord([&bytes](MouseRecord& r) {
+            std::copy(bytes.begin(), bytes.end(), r.bytes.begin() + 1);
+        });
+        model_.SetDirty();
+        MarkChanged(families);
+        EmitModelChanged(ModelUpdate::Reloaded, true);
+    });
+}
+
 void MouseController::StepLightDirection(int direction) {
     const auto d = static_cast<uint8_t>(direction != 0 ? 1 : 0);
     EditRecord(kSaveLight, [d](MouseRecord& r) { r.SetLightDirection(d); });

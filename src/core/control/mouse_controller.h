@@ -72,6 +72,9 @@ class MouseController : public DeviceController, public PresenceObserver {
     // The arrow buttons beside the direction options: direction 0 or 1, the light profile
     // alone saved.
     void StepLightDirection(int direction);
+    // The light settings block (record bytes 1-8) as a whole, as the light sync copies it from
+    // another device; `families` saved and the page shown again.
+    void SetLightBlock(std::span<const uint8_t, 8> block, unsigned families);
 
     // ---- buttons (key layer [slot]; the record of button n is bytes 3n to 3n + 2)
     // Stores a button's function in the layer in use. The change stays in memory (nothing is

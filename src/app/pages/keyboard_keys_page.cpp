@@ -1,0 +1,331 @@
+#include "app/pages/keyboard_keys_page.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <array>
+
+#include "app/controls/device_key_button.h"
+#include "app/device_hub.h"
+#include "app/pages/keyboard_light_page.h"
+#include "core/device/key_labels.h"
+#include "core/macro/macro_file.h"
+#include "platform/input_capture.h"
+
+namespace vq::app {
+
+namespace {
+
+// "kb_key_fct_combo" item → panel function.
+constexpr std::array<ButtonFunction, 11> kItems = {
+    ButtonFunction::Default,        ButtonFunction::Key,
+    ButtonFunction::MouseButton,    ButtonFunction::HorizontalScroll,
+    ButtonFunction::VerticalScroll, ButtonFunction::Dpi,
+    ButtonFunction::Fire,           ButtonFunction::Media,
+    ButtonFunction::System,         ButtonFunction::Macro,
+    ButtonFunction::Shortcut,
+};
+constexpr int kKeyItem = 1;
+
+QString ListName(int number) {
+    return QStringLiteral("kb_key_fct_combo_%1").arg(number);
+}
+QString FieldName(int number) {
+    return QStringLiteral("kb_key_fct_edit_%1").arg(number);
+}
+
+void SelectQuietly(QComboBox* combo, int index) {
+    if (!combo) return;
+    const QSignalBlocker quiet(combo);
+    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+}
+
+bool Checked(QAbstractButton* b) {
+    return b && b->isChecked();
+}
+
+}  // namespace
+
+int KeyboardItemFunction(int item) {
+    if (item < 0 || item >= static_cast<int>(kItems.size())) return -1;
+    return static_cast<int>(kItems[static_cast<size_t>(item)]);
+}
+
+int FunctionKeyboardItem(int function) {
+    for (size_t i = 0; i < kItems.size(); ++i)
+        if (static_cast<int>(kItems[i]) == function) return static_cast<int>(i);
+    return -1;
+}
+
+KeyboardKeysPage::~KeyboardKeysPage() {
+    if (capture_ && capturing_) capture_->Stop();
+}
+
+void KeyboardKeysPage::Register(KeyboardLightPage* light) {
+    light_ = light;
+    QObject::connect(&window_.Ui(), &SkinUi::PageBuilt, &window_, [this](QWidget* page) {
+        if (page->findChild<QWidget*>(QStringLiteral("kb_key_0"))) {
+            FillMacroList();
+            RefreshKeyLabels();
+        }
+    });
+    NotifyRouter& router = Router();
+    for (int b = 0; b < kKeyboardButtons; ++b)
+        router.On("click", QStringLiteral("kb_key_%1").arg(b),
+                  [this, b](const Notification&) { ClickKey(b); });
+    // Another page: the capture of the key function ends.
+    for (const char* option : {"kb_deng_Op_tab", "kb_macro_Op_tab"})
+        router.On("selectchanged", option, [this](const Notification&) { StopCapture(); });
+    router.On("itemselect", "kb_key_fct_combo",
+              [this](const Notification& n) { SelectFunctionKind(n.index); });
+    for (int number : kPanelListNumbers)
+        router.On("itemselect", ListName(number), [this, number](const Notification&) {
+            if (number == kPanelListNumbers[static_cast<size_t>(PanelList::PlayMode)])
+                ShowCountPane();
+            ApplyPanel();
+        });
+    for (int i = 0; i < kPanelFields; ++i) {
+        const auto field = static_cast<PanelField>(i);
+        router.On("textchanged", FieldName(kPanelFieldNumbers[static_cast<size_t>(i)]),
+                  [this, field](const Notification&) {
+                      LimitField(field);
+                      ApplyPanel();
+                  });
+    }
+    router.On("click", "kb_key_butt_keydefalut",
+              [this](const Notification&) { RestoreKeyDefault(); });
+    // The macros go first: the key block names macros by their place in the library.
+    router.On("click", "kb_key_butt_prosave",
+              [this](const Notification&) { hub_.Keyboard().SaveKeyPage(); });
+}
+
+// ---- keys and labels ----------------------------------------------------------------------------
+
+void KeyboardKeysPage::ShowKeys() {
+    const KeyboardModel& model = hub_.Keyboard().Model();
+    const KeyboardKeyLayer factory = model.FactoryBlock();
+    BuildButtonKeyMap(factory, model.KeyCount(), map_);
+    RefreshKeyLabels();
+}
+
+void KeyboardKeysPage::ReloadMacroNames() {
+    macroNamesRead_ = true;
+    macroNames_.clear();
+    if (auto folder = hub_.Store().KindFolder(DeviceKind::Keyboard))
+        macroNames_ = MacroLibrary(DeviceKind::Keyboard, *folder).ReadNames();
+    FillMacroList();
+}
+
+void KeyboardKeysPage::FillMacroList() {
+    auto* list = window_.BuiltControl<QComboBox>(ListName(23));
+    if (!list) return;
+    if (!macroNamesRead_) {
+        ReloadMacroNames();
+        return;
+    }
+    const QSignalBlocker quiet(list);
+    const int selected = list->currentIndex();
+    list->clear();
+    for (const std::string& name : macroNames_)
+        list->addItem(QString::fromStdString(name));
+    list->setCurrentIndex(selected < list->count() ? selected : -1);
+}
+
+void KeyboardKeysPage::RefreshKeyLabels() {
+    if (!window_.BuiltControl("kb_key_0")) return;  // not built yet
+    if (!macroNamesRead_) ReloadMacroNames();
+    const KeyboardModel& model = hub_.Keyboard().Model();
+    const int layer = model.ActiveLayer();
+    const int keys = model.KeyCount();
+    for (int k = 0; k < keys; ++k)
+        SetKeyLabel(k, KeyboardKeyLabel(model.KeyAt(layer, k), macroNames_));
+}
+
+void KeyboardKeysPage::SetKeyLabel(int key, const KeyLabel& label) {
+    if (label.kind == KeyLabel::Kind::Unchanged) return;
+    const auto it = std::find(map_.begin(), map_.end(), static_cast<uint8_t>(key));
+    if (it == map_.end()) return;
+    const int b = static_cast<int>(it - map_.begin());
+    auto* button = Control<CDeviceKeyButtonUI>(QStringLiteral("kb_key_%1").arg(b));
+    if (!button) return;
+    const KeyAssignment factory = hub_.Keyboard().Model().FactoryAt(key);
+    QString defaultName = QStringLiteral("kb_key_%1").arg(b);
+    if (const std::optional<size_t> row = FindKeyByParams(factory))
+        defaultName = QString::fromLatin1(KeyTable()[*row].textId.data(),
+                                          static_cast<qsizetype>(KeyTable()[*row].textId.size()));
+    const QString text = QString::fromStdString(label.text);
+    const SkinUi& ui = window_.Ui();
+    if (label.kind == KeyLabel::Kind::MacroName ||
+        text.compare(defaultName, Qt::CaseInsensitive) != 0) {
+        const QString shown = label.kind == KeyLabel::Kind::MacroName ? text : ui.TextOrId(text);
+        button->setToolTip(ui.TextOrId(defaultName) + ui.TextOrId(QStringLiteral("Key_Set")) +
+                           shown);
+        button->SetKeySetHidden(false);
+    } else {
+        button->setToolTip(ui.TextOrId(defaultName));
+        button->SetKeySetHidden(true);
+    }
+}
+
+// ---- the function panel -------------------------------------------------------------------------
+
+void KeyboardKeysPage::HideFunctionPanel() {
+    StopCapture();
+    if (QWidget* panel = window_.BuiltControl("kb_tab_function")) panel->hide();
+}
+
+void KeyboardKeysPage::ClickKey(int button) {
+    if (Checked(Control<QAbstractButton>("kb_deng_Op_tab"))) {
+        if (light_) light_->PaintKey(button);
+        return;
+    }
+    if (!Checked(Control<QAbstractButton>("kb_key_Op_tab"))) return;
+    if (QWidget* panel = Control("kb_tab_function"); panel && !panel->isVisible()) {
+        panel->setEnabled(true);
+        panel->show();
+    }
+    ShowKeyAssignment(button);
+}
+
+void KeyboardKeysPage::ShowKeyAssignment(int button) {
+    if (button < 0 || button >= kKeyboardButtons) return;
+    const uint8_t key = map_[static_cast<size_t>(button)];
+    if (key == kNoKey) return;
+    if (!macroNamesRead_) ReloadMacroNames();
+    key_ = key;
+    const KeyboardModel& model = hub_.Keyboard().Model();
+    const KeyAssignment code = model.KeyAt(model.ActiveLayer(), key);
+    const ButtonShow show =
+        ShowButtonCode(code, model.FactoryAt(key), static_cast<int>(macroNames_.size()));
+    ShowPanel(show.panel);
+    if (show.captureKey)
+        StartCapture();
+    else
+        StopCapture();
+}
+
+void KeyboardKeysPage::SelectFunctionKind(int item) {
+    StopCapture();
+    ShowPane(item);
+    if (item == kKeyItem) StartCapture();
+    ApplyPanel();
+}
+
+void KeyboardKeysPage::ApplyPanel() {
+    if (key_ < 0) return;
+    const KeyboardModel& model = hub_.Keyboard().Model();
+    const std::optional<KeyAssignment> code = BuildButtonCode(ReadPanel(), model.FactoryAt(key_));
+    if (!code) return;
+    hub_.Keyboard().AssignKey(key_, *code);
+}
+
+void KeyboardKeysPage::CaptureKey(const InputEvent& event) {
+    if (!capturing_ || event.kind != InputEventKind::KeyDown) return;
+    const std::optional<KeyDefinition> row = SingleKeyFor(event);
+    if (!row) return;
+    keyTextId_ = std::string(row->textId);
+    captured_ = row->Code();
+    if (auto* edit = Control<QLineEdit>(FieldName(kKeyFieldNumber))) {
+        const QSignalBlocker quiet(edit);
+        edit->setText(window_.Ui().TextOrId(QString::fromStdString(keyTextId_)));
+    }
+    ApplyPanel();
+}
+
+void KeyboardKeysPage::RestoreKeyDefault() {
+    if (key_ < 0) return;
+    hub_.Keyboard().RestoreKeyDefault(key_);
+    const KeyAssignment factory = hub_.Keyboard().Model().FactoryAt(key_);
+    const ButtonShow show = ShowButtonCode(factory, factory, static_cast<int>(macroNames_.size()));
+    ShowPanel(show.panel);
+    StopCapture();
+}
+
+ButtonPanel KeyboardKeysPage::ReadPanel() const {
+    ButtonPanel panel;
+    auto* kinds = Control<QComboBox>("kb_key_fct_combo");
+    panel.function = KeyboardItemFunction(kinds ? kinds->currentIndex() : -1);
+    for (int i = 0; i < kPanelLists; ++i) {
+        auto* list = Control<QComboBox>(ListName(kPanelListNumbers[static_cast<size_t>(i)]));
+        panel.lists[static_cast<size_t>(i)] = list ? list->currentIndex() : -1;
+    }
+    for (int i = 0; i < kPanelFields; ++i) {
+        auto* edit = Control<QLineEdit>(FieldName(kPanelFieldNumbers[static_cast<size_t>(i)]));
+        panel.fields[static_cast<size_t>(i)] = edit ? edit->text().toStdString() : std::string();
+    }
+    auto* keyField = Control<QLineEdit>(FieldName(kKeyFieldNumber));
+    panel.keyText = keyField && !keyField->text().isEmpty() ? keyTextId_ : std::string();
+    panel.key = captured_;
+    return panel;
+}
+
+void KeyboardKeysPage::ShowPanel(const ButtonPanel& panel) {
+    if (panel.function) {
+        const int item = FunctionKeyboardItem(*panel.function);
+        SelectQuietly(Control<QComboBox>("kb_key_fct_combo"), item);
+        ShowPane(item);
+    }
+    for (int i = 0; i < kPanelLists; ++i)
+        if (const std::optional<int>& v = panel.lists[static_cast<size_t>(i)])
+            SelectQuietly(Control<QComboBox>(ListName(kPanelListNumbers[static_cast<size_t>(i)])),
+                          *v);
+    for (int i = 0; i < kPanelFields; ++i)
+        if (const std::optional<std::string>& text = panel.fields[static_cast<size_t>(i)])
+            if (auto* edit =
+                    Control<QLineEdit>(FieldName(kPanelFieldNumbers[static_cast<size_t>(i)]))) {
+                const QSignalBlocker quiet(edit);
+                edit->setText(QString::fromStdString(*text));
+            }
+    if (panel.keyText) {
+        keyTextId_ = *panel.keyText;
+        captured_ = panel.key;
+        if (auto* edit = Control<QLineEdit>(FieldName(kKeyFieldNumber))) {
+            const QSignalBlocker quiet(edit);
+            edit->setText(keyTextId_.empty()
+                              ? QString()
+                              : window_.Ui().TextOrId(QString::fromStdString(keyTextId_)));
+        }
+    }
+    ShowCountPane();
+}
+
+void KeyboardKeysPage::ShowPane(int item) {
+    for (int i = 0; i < static_cast<int>(kItems.size()); ++i)
+        if (QWidget* pane = Control(QStringLiteral("kb_tab_function_%1").arg(i)))
+            pane->setVisible(i == item);
+}
+
+void KeyboardKeysPage::ShowCountPane() {
+    auto* mode = Control<QComboBox>(ListName(24));
+    if (QWidget* pane = Control(QStringLiteral("kb_tab_function_%1").arg(kCountPane)))
+        pane->setVisible(mode && mode->currentIndex() == kCountedPlayMode);
+}
+
+void KeyboardKeysPage::LimitField(PanelField field) {
+    auto* edit = Control<QLineEdit>(FieldName(kPanelFieldNumbers[static_cast<size_t>(field)]));
+    if (!edit) return;
+    const std::optional<std::string> corrected = LimitPanelField(field, edit->text().toStdString());
+    if (!corrected) return;
+    const QSignalBlocker quiet(edit);
+    edit->setText(QString::fromStdString(*corrected));
+    edit->setCursorPosition(static_cast<int>(edit->text().size()));
+}
+
+// ---- the single-key capture ---------------------------------------------------------------------
+
+void KeyboardKeysPage::StartCapture() {
+    if (!capture_) return;
+    platform::CaptureRequest request;
+    request.mode = platform::CaptureMode::SingleKey;
+    request.keyboard = true;
+    request.mouse = false;
+    capturing_ = capture_->Start(request, [this](const InputEvent& e) { CaptureKey(e); });
+}
+
+void KeyboardKeysPage::StopCapture() {
+    if (capture_ && capturing_) capture_->Stop();
+    capturing_ = false;
+}
+
+}  // namespace vq::app

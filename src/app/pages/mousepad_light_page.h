@@ -1,0 +1,34 @@
+#pragma once
+// The mousepad's lighting page: its ten effects with the controls each uses, brightness, speed,
+// direction, the single colour or the rainbow colours, the light sync, the factory reset, and
+// the preview of the light thread's frames on the 15 zones of the pad's picture. Edits go to the
+// mousepad's controller; Show puts the model on the page without storing anything.
+
+#include <QRgb>
+#include <memory>
+
+#include "app/pages/light_preview_painter.h"
+#include "app/pages/page_base.h"
+
+namespace vq::app {
+
+class MousepadLightPage : public PageBase {
+  public:
+    MousepadLightPage(CMainWnd& window, DeviceHub& hub);
+    ~MousepadLightPage();
+    void Register();
+    void Show();
+
+    void ChooseMode(int mode);
+    void ChooseColour(QRgb argb);
+    LightPreviewPainter& Painter() { return *painter_; }
+
+  private:
+    void ShowColour(QRgb argb);
+    void EditComponent(int shift, const char* editName);
+    void PaintPreview();
+
+    std::unique_ptr<LightPreviewPainter> painter_;
+};
+
+}  // namespace vq::app
