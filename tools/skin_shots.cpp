@@ -1,4 +1,5 @@
 // Pictures of the program's pages for reviewing a skin: the main window on the simulated mouse,
+// keyboard and mousepad,
 // every device tab and page, a profile panel, the About window and the colour palette dialog,
 // in one language.
 //
@@ -71,13 +72,14 @@ int main(int argc, char** argv) {
                         : language == QLatin1String("tw") ? 2
                                                           : 0;
     QTemporaryDir data;
-    auto devices = vq::app::DeviceEnvironment::Simulated();
+    auto devices = vq::app::DeviceEnvironment::Simulated({}, true);
     vq::app::CMainWnd::Options options;
     options.skinFolder =
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("skin"));
     options.dataFolder = data.path().toStdString();
     options.programFolder = QCoreApplication::applicationDirPath().toStdString();
     options.backend = devices->Backend();
+    options.connectKeyboardAndMousepad = true;
     options.readLanguageHint = [] { return std::optional<std::string>(); };
     options.writeLanguageHint = [](const std::string&) { return true; };
     auto window = std::make_unique<vq::app::CMainWnd>(options);
@@ -92,7 +94,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     window->SwitchLanguage(setting);
-    Wait(700);  // the connect read and the first preview frames
+    WaitFor([&] { return window->Hub().Keyboard().Model().HasInfo(); }, 10000);
+    Wait(1500);  // the connect reads and the light threads' first frames
 
     int failures = 0;
     const auto shot = [&](QWidget* widget, const QString& name) {
@@ -125,6 +128,7 @@ int main(int argc, char** argv) {
             continue;
         }
         if (QByteArray(page.name) == "mouse_buttons") Click(w, "ms_key_2");
+        if (QByteArray(page.name) == "keyboard_keys") Click(w, "kb_key_1");
         shot(w, QString::fromLatin1(page.name));
     }
     // The mouse's profile panel, open over its page.

@@ -97,6 +97,8 @@ void DeviceHub::Start() {
     if (started_ || shutDown_) return;
     started_ = true;
     mouse_->LoadStoredSettings();
+    keyboard_->LoadStoredSettings();
+    mousepad_->LoadStoredSettings();
     for (auto& [slot, worker] : workerBodies_)
         if (!workers_.Start(slot, worker.first, worker.second))
             Logf(LogLevel::Error, "worker thread %d (%s) not started", slot, worker.first.c_str());

@@ -157,6 +157,17 @@ TEST_F(KeyboardPages, WithoutTheSimulatedKeyboardItsPagesNeverReachTheWire) {
     CMainWnd& w = Ready();
     bus.ClearTranscript();
     EXPECT_FALSE(w.Hub().Keyboard().IsConnected());
+    // The pages show the selected profiles' settings all the same.
+    KeyboardModel fromFile;
+    ProfileStore& store = w.Hub().Store();
+    ASSERT_EQ(store.LoadProfile(DeviceKind::Keyboard, ProfileFamily::Light,
+                                store.StoredSelection(DeviceKind::Keyboard, ProfileFamily::Light),
+                                fromFile),
+              ProfileReadResult::Ok);
+    EXPECT_EQ(Keyboard().Light(), fromFile.Light());
+    EXPECT_EQ(*Keyboard().Layout(0), *fromFile.Layout(0));
+    EXPECT_EQ(Get<QSlider>("kb_deng_light_slider")->value(), fromFile.Light().brightness);
+    EXPECT_EQ(Get<QComboBox>("kb_deng_combo_modeSelect")->currentIndex(), fromFile.Light().mode);
     Choose("kb_deng_Op_tab");
     Select("kb_deng_combo_modeSelect", 1);
     Click("kb_Deng_color_btn_3");

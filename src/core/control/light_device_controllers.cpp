@@ -124,6 +124,20 @@ void KeyboardController::LightChanged() {
     if (lightListener_) lightListener_();
 }
 
+void KeyboardController::LoadStoredSettings() {
+    Post([this] {
+        if (!Store()) return;
+        // The light profile last: it is the one the lighting page's list shows.
+        for (ProfileFamily family :
+             {ProfileFamily::Device, ProfileFamily::Key, ProfileFamily::Light}) {
+            const FamilyIndex index = Store()->ReadIndex(DeviceKind::Keyboard, family);
+            if (index.selected >= 0)
+                Store()->LoadProfile(DeviceKind::Keyboard, family, index.selected, model_);
+        }
+        Finish(ReadBackResult::Partial, ModelUpdate::ProfileLoaded);
+    });
+}
+
 void KeyboardController::ConnectAndRead() {
     Post([this] {
         if (!ConnectOnce(*this, [this](ControllerEvent e) { Emit(std::move(e)); })) return;
@@ -380,6 +394,22 @@ void MousepadController::MarkRecordChanged(unsigned families) {
 
 void MousepadController::LightChanged() {
     if (lightListener_) lightListener_();
+}
+
+void MousepadController::LoadStoredSettings() {
+    Post([this] {
+        if (!Store()) return;
+        const FamilyIndex index = Store()->ReadIndex(DeviceKind::Mousepad, ProfileFamily::Light);
+        if (index.selected >= 0)
+            Store()->LoadProfile(DeviceKind::Mousepad, ProfileFamily::Light, index.selected,
+                                 model_);
+        ControllerEvent changed;
+        changed.type = ControllerEventType::ModelChanged;
+        changed.update = ModelUpdate::ProfileLoaded;
+        changed.family = ProfileFamily::Light;
+        Emit(changed);
+        LightChanged();
+    });
 }
 
 void MousepadController::ConnectAndRead() {

@@ -26,6 +26,10 @@ class KeyboardController : public DeviceController {
     // light settings, the custom colours, the connection). Set before the first command.
     void SetLightListener(std::function<void()> listener) { lightListener_ = std::move(listener); }
 
+    // Loads the selected device, key and light profiles into the model without sending
+    // anything (start-up: the pages show the files before, or without, a keyboard); the pages
+    // hear of it as a loaded profile.
+    void LoadStoredSettings();
     // Looks for the keyboard once and, when it is there, announces its arrival (an Arrived
     // event) and reads it: the way in for a keyboard that no presence thread watches.
     void ConnectAndRead();
@@ -100,6 +104,7 @@ class MousepadController : public DeviceController {
     // presence thread.
     MousepadModel& LightModel() { return model_; }
     void SetLightListener(std::function<void()> listener) { lightListener_ = std::move(listener); }
+    void LoadStoredSettings();
     void ConnectAndRead();
     void ReadAll(bool onlyWhenConnected = false);
 
