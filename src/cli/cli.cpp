@@ -11,6 +11,7 @@
 #include "cli/device_socket_commands.h"
 #include "cli/macro_commands.h"
 #include "cli/mouse_commands.h"
+#include "cli/peripheral_commands.h"
 #include "cli/profile_commands.h"
 #include "core/device/device_search.h"
 #include "core/device/device_session.h"
@@ -41,6 +42,15 @@ const char* kUsage =
     "        export NAME FILE\n"
     "             the macro library of --kind ms (the mouse, default) or kb (the keyboard)\n"
     "  mouse save the key page's save: cursor scripts, the macro library, then the key layer\n"
+    "  get        with --kind kb or mp: the keyboard's or the mousepad's settings (the full\n"
+    "             read and the live record; --json for JSON)\n"
+    "  key N FUNCTION\n"
+    "             with --kind kb: key N gets FUNCTION (default, a key name such as\n"
+    "             keyboard_key_A, or TYPE,PARAM1,PARAM2), then the keyboard's macros and keys\n"
+    "             are sent\n"
+    "  light MODE [--brightness N] [--speed N] [--colour RRGGBB]\n"
+    "             with --kind kb (effects 0-16) or mp (0-9): the lighting, sent to the device;\n"
+    "             --speed 0-4 as the page shows it (4 the fastest)\n"
     "  script show N | import N FILE | export N FILE | reset N\n"
     "             the mouse's cursor (recoil) script N, 1 to 4\n"
     "  serve-sim PATH\n"
@@ -57,7 +67,7 @@ const char* kUsage =
     "  --data-dir DIR      the data folder (default: $QUILLET_DATA_DIR, else\n"
     "                      Documents/Varnhold Quillet)\n"
     "  --program-dir DIR   where the shipped defaults are (default: beside quilletctl)\n"
-    "  --kind ms|kb        the macro library to work on (default ms)\n"
+    "  --kind ms|kb|mp     the device of macro, get, key and light (default ms)\n"
     "  --yes               delete a macro even when buttons are assigned to it\n";
 
 struct Options {
@@ -240,15 +250,24 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return kExitUsage;
     }
     if (options.command == "serve-sim") return ServeSimCommand(options.operands, out, err);
+    const bool peripheral = IsPeripheralCommand(options.command);
+    if (peripheral) {
+        options.mouse.json = options.json;
+        if (auto bad = CheckPeripheralUsage(options.macro.kind, options.command, options.mouse,
+                                            options.operands, err))
+            return *bad;
+    }
     const bool mouseSave =
         options.command == "mouse" && !options.operands.empty() && options.operands[0] == "save";
-    if (options.command != "list" && options.command != "info" && options.command != "read" &&
-        options.command != "mouse") {
+    if (!peripheral && options.command != "list" && options.command != "info" &&
+        options.command != "read" && options.command != "mouse") {
         err << "quilletctl: unknown command " << options.command << "\n" << kUsage;
         return kExitUsage;
     }
     options.mouse.json = options.json;
-    if (mouseSave) {
+    if (peripheral) {
+        // Checked above.
+    } else if (mouseSave) {
         if (options.operands.size() != 1) {
             err << "quilletctl: usage: mouse save\n" << kUsage;
             return kExitUsage;
@@ -274,6 +293,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         });
 
     if (options.command == "list") return ListCommand(env, out, err);
+    if (peripheral) {
+        if (options.files.dataDir) InstallFileSync(platform::CreateSystemFileSync());
+        return PeripheralCommand(env.backend, options.files, options.macro.kind, options.command,
+                                 options.mouse, options.operands, out, err);
+    }
     if (options.command == "info") return InfoCommand(env.backend, out, err);
     if (options.command == "read") return ReadCommand(env.backend, options.mouse, out, err);
     if (mouseSave) {

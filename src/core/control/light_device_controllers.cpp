@@ -102,6 +102,24 @@ void KeyboardController::ReadAll(bool onlyWhenConnected) {
     });
 }
 
+ReadBackResult KeyboardController::ReadAllNow() {
+    ReadBackResult result = ReadBackResult::Partial;
+    executor_->RunAndWait([&] {
+        result = ReadKeyboard(Session(), model_, *hooks_);
+        Finish(result, ModelUpdate::Read);
+    });
+    return result;
+}
+
+ReadBackResult KeyboardController::ReadLiveNow() {
+    ReadBackResult result = ReadBackResult::Partial;
+    executor_->RunAndWait([&] {
+        result = ReloadKeyboardRecord(Session(), model_, *hooks_);
+        Finish(result, ModelUpdate::Reloaded);
+    });
+    return result;
+}
+
 void KeyboardController::ReadLive() {
     Post([this] {
         Finish(ReloadKeyboardRecord(Session(), model_, *hooks_), ModelUpdate::Reloaded);
@@ -383,6 +401,15 @@ void MousepadController::ReadAll(bool onlyWhenConnected) {
         Emit(changed);
         LightChanged();
     });
+}
+
+ReadBackResult MousepadController::ReadAllNow() {
+    ReadBackResult result = ReadBackResult::Partial;
+    executor_->RunAndWait([&] {
+        result = ReadMousepad(Session(), model_, *hooks_);
+        LightChanged();
+    });
+    return result;
 }
 
 void MousepadController::MarkRecordChanged(unsigned families) {

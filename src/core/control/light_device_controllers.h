@@ -69,6 +69,9 @@ class KeyboardController : public DeviceController {
     // (the start-up read), instead of logging a failed read for each part.
     void ReadAll(bool onlyWhenConnected = false);
     void ReadLive();
+    // The same, waiting (the command-line tool; never on a window's thread).
+    ReadBackResult ReadAllNow();
+    ReadBackResult ReadLiveNow();
     // A notification of the keyboard's event collection.
     void OnDeviceEvent(DeviceEvent event);
     // Marks the live record changed (light edits of the keyboard page).
@@ -107,6 +110,7 @@ class MousepadController : public DeviceController {
     void LoadStoredSettings();
     void ConnectAndRead();
     void ReadAll(bool onlyWhenConnected = false);
+    ReadBackResult ReadAllNow();
 
     // ---- lighting edits (the record is sent by the flush; the light profile saved)
     // An effect of the list (0-9): the mousepad leaves the light sync.

@@ -1,0 +1,134 @@
+// quilletctl's keyboard and mousepad commands on the simulated devices of --simulate all: what
+// they print, what they send (seen in the trace), what they save, and the operands they refuse
+// before any device is touched.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "core/keyboard/keyboard_model.h"
+#include "core/keyboard/mousepad_model.h"
+#include "core/profile/profile_store.h"
+#include "support/temp_dir.h"
+
+namespace vq::test {
+namespace {
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+Result Ctl(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int code = cli::Run(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+// The program folder with the shipped defaults: beside the built quilletctl.
+std::filesystem::path ProgramDir() {
+    return std::filesystem::path(VQ_QUILLETCTL).parent_path();
+}
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The trace lines of requests of one command ("> cfg 04 ck ck CMD ...").
+std::vector<std::string> Requests(const std::string& trace, uint8_t command) {
+    std::vector<std::string> lines;
+    std::istringstream in(trace);
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02x", command);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("> cfg 04 ", 0) == 0 && line.substr(15, 2) == hex) lines.push_back(line);
+    return lines;
+}
+
+TEST(PeripheralCommands, KeyboardGetReadsAndSendsNothing) {
+    const Result r = Ctl({"--simulate", "all", "--trace", "--kind", "kb", "--json", "get"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "\"kind\": \"kb\"")) << r.out;
+    EXPECT_TRUE(Has(r.out, "\"lighting\": {\"mode\": ")) << r.out;
+    EXPECT_TRUE(Has(r.out, "\"assignments\": [[")) << r.out;
+    // The full read and the live record: no write of any kind.
+    EXPECT_FALSE(Requests(r.err, 0x08).empty());
+    EXPECT_FALSE(Requests(r.err, 0x05).empty());
+    for (uint8_t write : {0x06, 0x09, 0x12, 0x15})
+        EXPECT_TRUE(Requests(r.err, write).empty()) << int{write};
+
+    const Result text = Ctl({"--simulate", "all", "--kind", "kb", "get"});
+    ASSERT_EQ(text.code, 0) << text.err;
+    EXPECT_TRUE(Has(text.out, "keys given another function:\n  none")) << text.out;
+}
+
+TEST(PeripheralCommands, KeyGivenAFunctionGoesOutInTheKeyBlock) {
+    const Result r =
+        Ctl({"--simulate", "all", "--trace", "--kind", "kb", "key", "5", "0x14,200,3"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "key 5: 0x14,0xc8,0x03")) << r.out;
+    // The key block's first report carries key 5 at bytes 15-17 of its data.
+    const std::vector<std::string> blocks = Requests(r.err, 0x09);
+    ASSERT_FALSE(blocks.empty()) << r.err;
+    EXPECT_TRUE(Has(blocks.front(), " 14 c8 03")) << blocks.front();
+
+    // A key name, and the factory function back.
+    const Result named = Ctl({"--simulate", "all", "--kind", "kb", "key", "5", "keyboard_key_A"});
+    ASSERT_EQ(named.code, 0) << named.err;
+    EXPECT_TRUE(Has(named.out, "key 5: 0x20,0x00,0x04")) << named.out;
+    const Result back = Ctl({"--simulate", "all", "--kind", "kb", "key", "0", "default"});
+    ASSERT_EQ(back.code, 0) << back.err;
+    EXPECT_TRUE(Has(back.out, "  none")) << back.out;
+}
+
+TEST(PeripheralCommands, LightIsSentAndSavedInTheSelectedProfiles) {
+    TempDir data;
+    const std::string dir = data.path().string();
+    const std::string program = ProgramDir().string();
+    const Result r =
+        Ctl({"--simulate", "all", "--trace", "--data-dir", dir, "--program-dir", program, "--kind",
+             "kb", "light", "2", "--brightness", "1", "--speed", "4", "--colour", "ff8000"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "lighting: mode 2, brightness 1, speed 0, direction")) << r.out;
+    EXPECT_TRUE(Has(r.out, "colour #ff8000")) << r.out;
+    const std::vector<std::string> records = Requests(r.err, 0x06);
+    ASSERT_EQ(records.size(), 1u) << r.err;
+    EXPECT_TRUE(Has(records.front(), " 02 01 00")) << records.front();
+
+    ProfileStore store(data.path(), ProgramDir());
+    KeyboardModel saved;
+    ASSERT_EQ(
+        store.LoadProfile(DeviceKind::Keyboard, ProfileFamily::Light,
+                          store.StoredSelection(DeviceKind::Keyboard, ProfileFamily::Light), saved),
+        ProfileReadResult::Ok);
+    EXPECT_EQ(saved.Light().mode, 2);
+    EXPECT_EQ(saved.Light().colour, (Rgb{0xff, 0x80, 0x00}));
+
+    const Result pad = Ctl({"--simulate", "all", "--kind", "mp", "--json", "light", "8"});
+    ASSERT_EQ(pad.code, 0) << pad.err;
+    EXPECT_TRUE(Has(pad.out, "{\"kind\": \"mp\", \"lighting\": {\"mode\": 8")) << pad.out;
+}
+
+TEST(PeripheralCommands, BadOperandsAndAbsentDevicesAreRefused) {
+    EXPECT_EQ(Ctl({"--simulate", "all", "get"}).code, 2);  // no --kind
+    EXPECT_EQ(Ctl({"--simulate", "all", "--kind", "kb", "light", "17"}).code, 2);
+    EXPECT_EQ(Ctl({"--simulate", "all", "--kind", "mp", "light", "10"}).code, 2);
+    EXPECT_EQ(Ctl({"--simulate", "all", "--kind", "mp", "key", "1", "default"}).code, 2);
+    EXPECT_EQ(Ctl({"--simulate", "all", "--kind", "kb", "key", "1", "0x14,300,1"}).code, 2);
+    EXPECT_EQ(Ctl({"--simulate", "all", "--kind", "kb", "key", "1", "nonsense"}).code, 2);
+    EXPECT_EQ(Ctl({"--simulate", "all", "--kind", "kb", "light", "1", "--colour", "red"}).code, 2);
+    EXPECT_EQ(Ctl({"--simulate", "all", "--kind", "kb", "get", "extra"}).code, 2);
+    // The simulated keyboard has fewer keys than 170.
+    EXPECT_EQ(Ctl({"--simulate", "all", "--kind", "kb", "key", "170", "default"}).code, 2);
+    // Without "all" there is no keyboard: nothing but the search.
+    const Result absent = Ctl({"--simulate", "--trace", "--kind", "kb", "get"});
+    EXPECT_EQ(absent.code, 3);
+    EXPECT_TRUE(Has(absent.err, "no keyboard found")) << absent.err;
+    EXPECT_EQ(absent.err.find("> cfg"), std::string::npos) << absent.err;
+}
+
+}  // namespace
+}  // namespace vq::test

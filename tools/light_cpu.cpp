@@ -1,0 +1,117 @@
+// Measures the process's CPU with the simulated keyboard, mouse and mousepad (as quillet
+// --simulate all runs), on the USB wire's timing: the devices' own effects, the light sync and
+// still effects, each with the window hidden and with the keyboard's lighting page shown. Each
+// phase lets the program settle, then counts its CPU time over the phase's wall time, and the
+// light frames that reached the devices.
+//
+//   vq_light_cpu [SECONDS_PER_PHASE]
+//
+// Run it under a display (xvfb-run -a vq_light_cpu) so that the shown phases paint.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/device_environment.h"
+#include "app/device_hub.h"
+#include "app/main_window.h"
+#include "app/pages/device_pages.h"
+
+namespace {
+
+double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+void RunFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    QApplication app(argc, argv);
+    QTemporaryDir data;
+    auto devices = vq::app::DeviceEnvironment::Simulated(vq::sim::WireTiming{}, true);
+    vq::app::CMainWnd::Options options;
+    options.skinFolder = QCoreApplication::applicationDirPath() + "/skin";
+    options.dataFolder = data.path().toStdString();
+    options.programFolder = QCoreApplication::applicationDirPath().toStdString();
+    options.backend = devices->Backend();
+    options.connectKeyboardAndMousepad = true;
+    vq::app::CMainWnd window(options);
+    if (!window.Build()) {
+        std::fprintf(stderr, "vq_light_cpu: the skin could not be loaded\n");
+        return 1;
+    }
+    window.WindowInit();
+    RunFor(4000);  // the arrivals, the reads and the light threads' start
+    auto click = [&](const char* name) {
+        if (auto* b = window.Control<QAbstractButton>(name)) b->click();
+    };
+    vq::app::DeviceHub& hub = window.Hub();
+    vq::sim::SimKeyboardAndMousepad& sims = *devices->Peripherals();
+    vq::app::LightPreviewPainter& painter = window.Pages()->keyboardLight.Painter();
+
+    auto phase = [&](const char* name) {
+        RunFor(1000);
+        const uint64_t kb = sims.keyboard.LightFrameCount();
+        const uint64_t mp = sims.mousepad.LightFrameCount();
+        const uint64_t sync = hub.LightSyncLoop().Stats().written.load();
+        const int paints = painter.Paints();
+        const double cpu = CpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        RunFor(seconds * 1000);
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::printf(
+            "%-44s CPU %6.2f %%   frames/s: keyboard %5.1f mousepad %5.1f (sync %5.1f)   "
+            "paints/s %5.1f\n",
+            name, 100.0 * (CpuSeconds() - cpu) / wall,
+            static_cast<double>(sims.keyboard.LightFrameCount() - kb) / wall,
+            static_cast<double>(sims.mousepad.LightFrameCount() - mp) / wall,
+            static_cast<double>(hub.LightSyncLoop().Stats().written.load() - sync) / wall,
+            (painter.Paints() - paints) / wall);
+        std::fflush(stdout);
+    };
+
+    // The shipped defaults: the keyboard's column rainbow and the mousepad's zone wave.
+    window.hide();
+    phase("own effects, window hidden");
+    window.show();
+    click("kb_tab");
+    click("kb_deng_Op_tab");
+    phase("own effects, keyboard lighting page shown");
+    click("kb_key_Op_tab");
+    phase("own effects, keyboard key page shown");
+
+    // The sync's colour cycle from the keyboard.
+    hub.Keyboard().SetLightMode(1);
+    hub.Keyboard().WaitIdle();
+    click("kb_deng_Op_tab");
+    hub.StartLightSync(1);
+    phase("light sync, keyboard lighting page shown");
+    window.hide();
+    phase("light sync, window hidden");
+
+    // Still effects everywhere: sent once, then nothing.
+    hub.Keyboard().SetLightMode(3);
+    hub.Mousepad().SetLightMode(3);
+    hub.Keyboard().WaitIdle();
+    hub.Mousepad().WaitIdle();
+    phase("static effects, window hidden");
+    window.show();
+    phase("static effects, keyboard lighting page shown");
+    window.Shutdown();
+    return 0;
+}
