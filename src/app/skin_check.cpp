@@ -29,7 +29,7 @@
 
 namespace vq::app {
 
-// The contract text, built into the program from tests/app/data/skin_controls.txt by the build
+// The contract text, built into the program from src/app/skin_controls.txt by the build
 // (skin_contract.cpp.in).
 const char* SkinContractSource();
 

@@ -3,7 +3,7 @@
 //
 // The needs are: the layout files (the resource ids of "res.xml", the page layouts, the dialog
 // layouts), every control the program looks up by name with its kind (the control contract,
-// kept in tests/app/data/skin_controls.txt and built into the program), every picture the
+// kept in src/app/skin_controls.txt and built into the program), every picture the
 // layouts, the style sheet and the program name, and every text id the layouts and the program
 // use, in each of the three language files.
 

@@ -13,6 +13,9 @@
 #include "core/control/mouse_controller.h"
 #include "core/device/command_report.h"
 #include "core/device/device_search.h"
+#include "core/macro/macro_file.h"
+#include "core/mouse/button_names.h"
+#include "core/mouse/button_panel.h"
 #include "core/mouse/mouse_facts.h"
 #include "core/profile/profile_store.h"
 #include "core/util/file_names.h"
@@ -26,13 +29,15 @@ constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitNoDevice = 3;
 constexpr int kExitDeviceError = 4;
+constexpr int kExitRefused = 5;
 constexpr int kExitFiles = 6;
 
 // The tool sends and saves only when it says so (FlushNow): no timer of the controller's may
 // send a record that has not been read from the mouse yet.
 ControllerTiming CommandTiming() {
     constexpr std::chrono::hours kNever{24};
-    return {kNever, kNever, kNever, kNever};
+    // A factory reset is still read back after the mouse's usual moment.
+    return {kNever, kNever, kNever, kNever, std::chrono::milliseconds(500)};
 }
 
 std::string Hex4(uint32_t value) {
@@ -136,7 +141,49 @@ void PrintRecordText(const MouseRecord& r, std::ostream& out) {
     out << "line adjustment: " << (r.lineAdjust() ? "on" : "off") << "\n";
 }
 
-void PrintRecordJson(const MouseRecord& r, std::ostream& out) {
+// The eight buttons of the layer in use, by name.
+struct ButtonRow {
+    KeyAssignment code;
+    std::string name;
+    bool factory = false;
+};
+using ButtonRows = std::vector<ButtonRow>;
+
+ButtonRows Buttons(const MouseModel& model, std::span<const std::string> macroNames) {
+    ButtonRows rows;
+    const int layer = model.ActiveLayer();
+    for (int b = 0; b < kMouseButtons; ++b) {
+        const KeyAssignment code = model.ButtonAssignment(layer, b);
+        rows.push_back(
+            {code, ButtonFunctionName(code, macroNames), code == model.FactoryAssignment(b)});
+    }
+    return rows;
+}
+
+std::string JsonString(std::string_view text) {
+    std::string s = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            s += '\\';
+            s += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            s += escaped;
+        } else {
+            s += c;
+        }
+    }
+    return s + "\"";
+}
+
+void PrintButtonsText(const ButtonRows& rows, std::ostream& out) {
+    for (size_t b = 0; b < rows.size(); ++b)
+        out << "button " << b + 1 << ": " << rows[b].name << (rows[b].factory ? "  (factory)" : "")
+            << "\n";
+}
+
+void PrintRecordJson(const MouseRecord& r, std::ostream& out, const ButtonRows* buttons = nullptr) {
     const Rgb c = r.lightColor();
     out << "{\n  \"slot\": " << int{r.slot()} << ",\n";
     out << "  \"lighting\": {\"mode\": " << int{r.lightMode()}
@@ -154,18 +201,33 @@ void PrintRecordJson(const MouseRecord& r, std::ostream& out) {
     out << "],\n";
     out << "  \"activeStage\": " << int{r.activeStage()} << ",\n";
     out << "  \"liftHeight\": " << int{r.liftHeight()} << ",\n";
-    out << "  \"lineAdjust\": " << int{r.lineAdjust()} << "\n}\n";
+    out << "  \"lineAdjust\": " << int{r.lineAdjust()};
+    if (buttons) {
+        out << ",\n  \"buttons\": [";
+        for (size_t b = 0; b < buttons->size(); ++b) {
+            const ButtonRow& row = (*buttons)[b];
+            out << (b ? ",\n    " : "\n    ") << "{\"button\": " << b + 1
+                << ", \"function\": " << JsonString(row.name) << ", \"code\": ["
+                << int{row.code.type} << ", " << int{row.code.param1} << ", "
+                << int{row.code.param2} << "], \"factory\": " << (row.factory ? "true" : "false")
+                << "}";
+        }
+        out << "\n  ]";
+    }
+    out << "\n}\n";
 }
 
 // The record as the mouse holds it: the model keeps the live record as slot 0, the mouse says
 // which slot it is on.
 void PrintRecord(MouseRecord record, const MouseReadReport& report, const MouseOptions& options,
-                 std::ostream& out) {
+                 std::ostream& out, const ButtonRows* buttons = nullptr) {
     if (report.mouseSlot >= 0) record.SetSlot(static_cast<uint8_t>(report.mouseSlot));
-    if (options.json)
-        PrintRecordJson(record, out);
-    else
-        PrintRecordText(record, out);
+    if (options.json) {
+        PrintRecordJson(record, out, buttons);
+        return;
+    }
+    PrintRecordText(record, out);
+    if (buttons) PrintButtonsText(*buttons, out);
 }
 
 // ---- operands
@@ -217,21 +279,26 @@ int Usage(std::ostream& err, const std::string& message) {
 std::optional<int> ParseMouse(const MouseOptions& options, const std::vector<std::string>& words,
                               MouseEdit& edit, std::ostream& err) {
     const std::string what = words.empty() ? std::string() : words[0];
-    const size_t want = what == "dpi" ? 3
+    const size_t want = (what == "dpi" || what == "colour" || what == "button") ? 3
                         : (what == "stage" || what == "rate" || what == "lift" || what == "light")
                             ? 2
-                            : 0;
+                        : (what == "get" || what == "reset") ? 1
+                                                             : 0;
+    constexpr const char* kSettings =
+        "dpi, stage, colour, rate, lift, light, button, get, reset or save";
     if (want == 0)
-        return Usage(err, what.empty() ? "mouse needs dpi, stage, rate, lift or light"
-                                       : "unknown mouse setting " + what +
-                                             " (dpi, stage, rate, lift or light)");
+        return Usage(err, what.empty() ? std::string("mouse needs ") + kSettings
+                                       : "unknown mouse setting " + what + " (" + kSettings + ")");
     if (words.size() != want)
         return Usage(err, "mouse " + what + (words.size() < want ? " needs " : " takes only ") +
-                              (what == "dpi"     ? "STAGE and DPI"
-                               : what == "stage" ? "STAGE (1-7)"
-                               : what == "rate"  ? "HZ"
-                               : what == "lift"  ? "low, middle or high"
-                                                 : "MODE"));
+                              (what == "dpi"      ? "STAGE and DPI"
+                               : what == "colour" ? "STAGE and RRGGBB"
+                               : what == "button" ? "N (1-8) and FUNCTION"
+                               : what == "stage"  ? "STAGE (1-7)"
+                               : what == "rate"   ? "HZ"
+                               : what == "lift"   ? "low, middle or high"
+                               : what == "light"  ? "MODE"
+                                                  : "nothing more"));
     if (what != "light" && (options.brightness || options.speed || options.colour))
         return Usage(err, "--brightness, --speed and --colour go with mouse light only");
 
@@ -248,6 +315,24 @@ std::optional<int> ParseMouse(const MouseOptions& options, const std::vector<std
             return Usage(err,
                          "the DPI must be 0-" + std::to_string(kMaxStageDpi) + ", not " + words[2]);
         edit.edits.push_back([s = *stage, d = *dpi](MouseController& m) { m.SetStageDpi(s, d); });
+    } else if (what == "colour") {
+        const std::optional<int> stage = stageOf(words[1]);
+        if (!stage) return Usage(err, "the stage must be 1-7, not " + words[1]);
+        const std::optional<Rgb> colour = ParseColour(words[2]);
+        if (!colour) return Usage(err, "the colour must be RRGGBB in hexadecimal, not " + words[2]);
+        edit.edits.push_back(
+            [s = *stage, c = *colour](MouseController& m) { m.SetStageColor(s, c); });
+    } else if (what == "button") {
+        const std::optional<int> button = ParseInt(words[1]);
+        if (!button || *button < 1 || *button > kMouseButtons)
+            return Usage(
+                err, "the button must be 1-" + std::to_string(kMouseButtons) + ", not " + words[1]);
+        // The function is read once the macro library is known; a name that cannot be right
+        // whatever the library holds is refused here.
+        const ParsedButtonFunction parsed = ParseButtonFunction(words[2], {});
+        if (!parsed.Ok() && !parsed.macroName) return Usage(err, parsed.error);
+    } else if (what == "get" || what == "reset") {
+        // No operands.
     } else if (what == "stage") {
         const std::optional<int> stage = stageOf(words[1]);
         if (!stage) return Usage(err, "the stage must be 1-7, not " + words[1]);
@@ -368,10 +453,60 @@ std::optional<int> CheckMouseUsage(const MouseOptions& options,
     return ParseMouse(options, operands, edit, err);
 }
 
+namespace {
+
+// The mouse's macro library by name (empty without --data-dir or a library).
+std::vector<std::string> MacroNames(ProfileStore* store) {
+    if (!store) return {};
+    const std::optional<std::filesystem::path> folder = store->KindFolder(DeviceKind::Mouse);
+    if (!folder) return {};
+    return MacroLibrary(DeviceKind::Mouse, *folder).ReadNames();
+}
+
+// `mouse button N FUNCTION`: the function stored in the layer in use, which is then sent.
+int AssignButtonCommand(MouseController& mouse, ProfileStore* store, const FailureLog& failures,
+                        const MouseOptions& options, const std::vector<std::string>& operands,
+                        const MouseReadReport& report, std::ostream& out, std::ostream& err) {
+    const int button = *ParseInt(operands[1]) - 1;
+    const std::vector<std::string> macros = MacroNames(store);
+    const ParsedButtonFunction parsed = ParseButtonFunction(operands[2], macros);
+    if (!parsed.Ok()) {
+        err << "quilletctl: " << parsed.error
+            << (parsed.macroName && !store ? " (give --data-dir DIR to use its macros)" : "")
+            << "\n";
+        return kExitRefused;
+    }
+    const MouseModel& model = mouse.Model();
+    const int layer = model.ActiveLayer();
+    const KeyAssignment code = parsed.factory ? model.FactoryAssignment(button) : *parsed.code;
+    if (const std::optional<MouseKeyLayer> current = model.KeyLayer(layer);
+        current && IsOnlyLeftClick(*current, button) &&
+        code != model.ButtonAssignment(layer, button)) {
+        err << "quilletctl: button " << button + 1
+            << " is the mouse's only left click; give another button the left click first\n";
+        return kExitRefused;
+    }
+    if (parsed.factory)
+        mouse.RestoreButtonDefault(button);
+    else
+        mouse.AssignButton(button, code);
+    const int sent = mouse.SaveKeyLayerNow();
+    if (sent != kResultSuccess) return Fail(err, "sending the key layer", sent);
+    const std::vector<std::string> notSaved = failures.Failures();
+    for (const std::string& what : notSaved)
+        err << "quilletctl: " << what << " failed\n";
+    const ButtonRows rows = Buttons(mouse.Model(), macros);
+    PrintRecord(mouse.Model().Record(), report, options, out, &rows);
+    return notSaved.empty() ? kExitOk : kExitFiles;
+}
+
+}  // namespace
+
 int MouseCommand(HidBackend* backend, const FileOptions& files, const MouseOptions& options,
                  const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
     MouseEdit edit;
     if (const std::optional<int> bad = ParseMouse(options, operands, edit, err)) return *bad;
+    const std::string& verb = operands[0];
     const std::unique_ptr<ProfileStore> store = CommandStore(files);
     FailureLog failures;
     MouseController mouse(backend, TransportTiming{}, store.get(), CommandTiming());
@@ -379,11 +514,31 @@ int MouseCommand(HidBackend* backend, const FileOptions& files, const MouseOptio
     if (!ConnectMouse(mouse, backend, err)) return kExitNoDevice;
     // The pointer speed lives only in the light profile: known before the profiles are saved.
     if (store) mouse.LoadStoredSettings();
+    if (verb == "reset") {
+        // The mouse goes back to its factory settings and is read back.
+        const int result = mouse.FactoryResetNow();
+        if (result != kResultSuccess) return Fail(err, "factory reset", result);
+    }
     MouseReadReport report;
     if (const std::optional<int> failed = ReadBoth(mouse, report, err)) {
         // Nothing is sent or saved over what could not be read.
         mouse.DiscardPendingNow();
         return *failed;
+    }
+    if (verb == "get" || verb == "reset") {
+        // Reading changes nothing on the mouse.
+        mouse.DiscardPendingNow();
+        const ButtonRows rows = Buttons(mouse.Model(), MacroNames(store.get()));
+        const std::optional<MouseStoredRecord> read = mouse.Model().StoredRecord(0);
+        PrintRecord(read ? MouseRecord::FromBytes(*read) : mouse.Model().Record(), report, options,
+                    out, &rows);
+        return kExitOk;
+    }
+    if (verb == "button") {
+        // Only the key layer changes: the read's own re-stores are not sent.
+        mouse.DiscardPendingNow();
+        return AssignButtonCommand(mouse, store.get(), failures, options, operands, report, out,
+                                   err);
     }
     for (const auto& apply : edit.edits)
         apply(mouse);

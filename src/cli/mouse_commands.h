@@ -1,6 +1,6 @@
 #pragma once
 // quilletctl's commands on the mouse, all through the mouse's controller: `info`, `read` and the
-// settings commands `mouse dpi|stage|rate|lift|light`.
+// settings commands `mouse dpi|stage|colour|rate|lift|light|button|get|reset`.
 
 #include <iosfwd>
 #include <optional>
@@ -31,9 +31,15 @@ int InfoCommand(HidBackend* backend, std::ostream& out, std::ostream& err);
 // The full read, then the mouse's live record, printed. Writes nothing to the mouse.
 int ReadCommand(HidBackend* backend, const MouseOptions& options, std::ostream& out,
                 std::ostream& err);
-// `mouse dpi STAGE DPI | stage STAGE | rate HZ | lift low|middle|high | light MODE`: the full
-// read, the mouse's live record, the change, the record sent; then the record printed. With
-// --data-dir the mouse's selected light and device profiles are saved as the program would.
+// `mouse dpi STAGE DPI | stage STAGE | colour STAGE RRGGBB | rate HZ | lift low|middle|high |
+// light MODE`: the full read, the mouse's live record, the change, the record sent; then the
+// record printed. With --data-dir the mouse's selected light and device profiles are saved as
+// the program would.
+// `mouse button N FUNCTION`: the function stored in button N (1-8) of the layer in use and the
+// layer sent (names as ButtonFunctionName gives them; macros need --data-dir). `mouse get`: the
+// record and the eight buttons' functions. `mouse reset`: the factory reset, then the mouse read
+// back and printed as `get` prints it. Exit code 5 when a function is refused (an unknown name,
+// the only left click taken away).
 int MouseCommand(HidBackend* backend, const FileOptions& files, const MouseOptions& options,
                  const std::vector<std::string>& operands, std::ostream& out, std::ostream& err);
 // Checks the operands of a `mouse` command before any device is opened: the exit code of a

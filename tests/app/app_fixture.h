@@ -126,10 +126,11 @@ class WindowTest : public ::testing::Test {
     std::unique_ptr<sim::SimMouse> mouse;
     std::optional<std::string> hint;
     std::vector<std::string> hintWrites;
-    // The device's own delays (arrival → full read, change → flush), shortened save delay.
+    // The device's own delays (arrival → full read, change → flush, reset → read back),
+    // shortened save delay.
     ControllerTiming controllerTiming{std::chrono::milliseconds(500), std::chrono::milliseconds(10),
-                                      std::chrono::milliseconds(100),
-                                      std::chrono::milliseconds(50)};
+                                      std::chrono::milliseconds(100), std::chrono::milliseconds(50),
+                                      std::chrono::milliseconds(500)};
     // Changes the window's options before it is made (a test's own devices or clocks).
     std::function<void(app::CMainWnd::Options&)> adjustOptions;
     std::unique_ptr<app::CMainWnd> window;

@@ -99,7 +99,7 @@ TEST(MouseCommands, BadOperandsAreRefusedWithOneClearLine) {
         const char* says;
     };
     const Case cases[] = {
-        {{"mouse"}, "mouse needs dpi, stage, rate, lift or light"},
+        {{"mouse"}, "mouse needs dpi, stage, colour, rate, lift, light, button, get, reset"},
         {{"mouse", "dance"}, "unknown mouse setting dance"},
         {{"mouse", "dpi", "0", "800"}, "the stage must be 1-7, not 0"},
         {{"mouse", "dpi", "8", "800"}, "the stage must be 1-7, not 8"},
@@ -116,6 +116,16 @@ TEST(MouseCommands, BadOperandsAreRefusedWithOneClearLine) {
         {{"mouse", "light", "1", "--colour", "12345"}, "--colour must be RRGGBB"},
         {{"mouse", "light", "1", "--colour", "12345g"}, "--colour must be RRGGBB"},
         {{"mouse", "lift", "low", "--speed", "2"}, "go with mouse light only"},
+        {{"mouse", "colour", "8", "ff0000"}, "the stage must be 1-7, not 8"},
+        {{"mouse", "colour", "2", "red"}, "the colour must be RRGGBB in hexadecimal, not red"},
+        {{"mouse", "colour", "2"}, "mouse colour needs STAGE and RRGGBB"},
+        {{"mouse", "button", "0", "key:F5"}, "the button must be 1-8, not 0"},
+        {{"mouse", "button", "9", "key:F5"}, "the button must be 1-8, not 9"},
+        {{"mouse", "button", "2", "key:F55"}, "no key named \"F55\""},
+        {{"mouse", "button", "2", "script:5"}, "the cursor script must be 1-4"},
+        {{"mouse", "button", "2", "jump"}, "unknown function \"jump\""},
+        {{"mouse", "button", "2"}, "mouse button needs N (1-8) and FUNCTION"},
+        {{"mouse", "get", "1"}, "mouse get takes only nothing more"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"--simulate"};
@@ -128,6 +138,63 @@ TEST(MouseCommands, BadOperandsAreRefusedWithOneClearLine) {
         EXPECT_TRUE(Has(r.err, c.says)) << shown << "\n" << r.err;
         EXPECT_TRUE(r.out.empty()) << shown;
     }
+}
+
+// The number of requests with this command byte in a trace.
+int Requests(const std::string& trace, const std::string& command) {
+    std::istringstream lines(trace);
+    std::string line;
+    int n = 0;
+    while (std::getline(lines, line))
+        if (line.rfind("> cfg ", 0) == 0 && line.substr(6 + 3 * 3, 2) == command) ++n;
+    return n;
+}
+
+TEST(MouseCommands, AButtonIsSetByNameAndSentWithItsKeyLayer) {
+    const Result key = Ctl({"--simulate", "--trace", "mouse", "button", "4", "key:F5"});
+    ASSERT_EQ(key.code, 0) << key.err;
+    EXPECT_TRUE(Has(key.out, "button 4: key:F5\n")) << key.out;
+    EXPECT_TRUE(Has(key.out, "button 5: mouse_key_back  (factory)\n")) << key.out;
+    // The key layer: ten blocks of the indexed write, and no record write.
+    EXPECT_EQ(Requests(key.err, "09"), 10) << key.err;
+    EXPECT_EQ(Requests(key.err, "06"), 0);
+
+    const Result script = Ctl({"--simulate", "--json", "mouse", "button", "6", "script:3"});
+    ASSERT_EQ(script.code, 0) << script.err;
+    EXPECT_TRUE(Has(script.out, R"({"button": 6, "function": "script:3", "code": [114, 2, 0])"))
+        << script.out;
+    const Result raw = Ctl({"--simulate", "--json", "mouse", "button", "7", "code:123285"});
+    ASSERT_EQ(raw.code, 0) << raw.err;
+    EXPECT_TRUE(Has(raw.out, R"("code": [18, 50, 133], "factory": false)")) << raw.out;
+
+    // The mouse's only left click stays; nothing is sent.
+    const Result left = Ctl({"--simulate", "--trace", "mouse", "button", "1", "key:F5"});
+    EXPECT_EQ(left.code, 5);
+    EXPECT_TRUE(Has(left.err, "button 1 is the mouse's only left click")) << left.err;
+    EXPECT_EQ(Requests(left.err, "09"), 0);
+    // Giving it the left click again (or its factory function) is no change and is allowed.
+    EXPECT_EQ(Ctl({"--simulate", "mouse", "button", "1", "mouse_key_left"}).code, 0);
+    EXPECT_EQ(Ctl({"--simulate", "mouse", "button", "1", "default"}).code, 0);
+
+    // A macro needs the library of a data folder.
+    const Result noLibrary = Ctl({"--simulate", "mouse", "button", "2", "macro:Reload"});
+    EXPECT_EQ(noLibrary.code, 5);
+    EXPECT_TRUE(Has(noLibrary.err, "give --data-dir")) << noLibrary.err;
+}
+
+TEST(MouseCommands, AMacroIsNamedFromTheLibraryOfTheDataFolder) {
+    TempDir data;
+    const std::string dir = Utf8FromPath(data.path());
+    ASSERT_EQ(Ctl({"--data-dir", dir, "profiles"}).code, 0);
+    ASSERT_EQ(Ctl({"--data-dir", dir, "macro", "add", "First"}).code, 0);
+    ASSERT_EQ(Ctl({"--data-dir", dir, "macro", "add", "Reload"}).code, 0);
+    const Result r = Ctl({"--simulate", "--data-dir", dir, "mouse", "button", "2", "macro:Reload"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "button 2: macro:Reload\n")) << r.out;
+    const Result missing =
+        Ctl({"--simulate", "--data-dir", dir, "mouse", "button", "2", "macro:reload"});
+    EXPECT_EQ(missing.code, 5);
+    EXPECT_TRUE(Has(missing.err, "no macro named \"reload\"")) << missing.err;
 }
 
 TEST(MouseCommands, ModeNamesAndNumbersAreTheSame) {
@@ -210,6 +277,37 @@ TEST_F(ServedSimMouse, SettingsCommandsReachTheMouseAndAFollowingReadShowsThem) 
 
     // A `read` sends nothing: two reads in a row print the same.
     EXPECT_EQ(RunCtl(socket + " read").output, read.output);
+    EXPECT_EQ(Quit(), 0);
+}
+
+TEST_F(ServedSimMouse, ButtonsAndColoursStayOnTheMouseUntilItsFactoryReset) {
+    Serve();
+    const std::string socket = "--device-socket " + path;
+    for (const char* command :
+         {"mouse button 4 key:F5", "mouse colour 3 102030", "mouse button 2 mouse_key_left"}) {
+        const CtlRun run = RunCtl(socket + " " + command);
+        EXPECT_EQ(run.code, 0) << command << "\n" << run.output;
+    }
+    const CtlRun get = RunCtl(socket + " --json mouse get");
+    ASSERT_EQ(get.code, 0) << get.output;
+    EXPECT_TRUE(Has(get.output, R"({"button": 4, "function": "key:F5", "code": [32, 0, 62])"))
+        << get.output;
+    EXPECT_TRUE(Has(get.output, R"({"dpi": 1600, "color": [16, 32, 48]})")) << get.output;
+    // Button 2 now has the left click too, so button 1 may change.
+    const CtlRun first = RunCtl(socket + " mouse button 1 media_play");
+    EXPECT_EQ(first.code, 0) << first.output;
+    // ... and now button 2 is the only left click.
+    EXPECT_EQ(RunCtl(socket + " mouse button 2 default").code, 5);
+
+    const CtlRun reset = RunCtl(socket + " mouse reset");
+    ASSERT_EQ(reset.code, 0) << reset.output;
+    for (const char* shown :
+         {"button 1: mouse_key_left  (factory)", "button 2: mouse_key_middle",
+          "button 4: mouse_key_forward  (factory)", "stage 3: 1600 DPI, colour #0000ff"})
+        EXPECT_TRUE(Has(reset.output, shown)) << shown << "\n" << reset.output;
+    // What the reset printed is what the mouse holds.
+    const CtlRun after = RunCtl(socket + " mouse get");
+    EXPECT_EQ(after.output, reset.output);
     EXPECT_EQ(Quit(), 0);
 }
 #endif

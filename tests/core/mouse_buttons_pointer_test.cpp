@@ -42,7 +42,8 @@ class MouseButtonsTest : public SimMouseTest {
             EXPECT_EQ(fill.result, FamilyFillResult::Seeded);
         controller = std::make_unique<MouseController>(
             &bus, FastTiming(), &store,
-            ControllerTiming{milliseconds(5), milliseconds(1), milliseconds(5), milliseconds(10)});
+            ControllerTiming{milliseconds(5), milliseconds(1), milliseconds(5), milliseconds(10),
+                             milliseconds(5)});
         controller->SetObserver(&events);
         controller->SetSystemPointer(&pointer);
     }
@@ -124,6 +125,32 @@ TEST_F(MouseButtonsTest, AnAssignmentStaysInMemoryUntilTheKeyLayerIsSaved) {
     EXPECT_EQ(progress.front().value, 0);
     EXPECT_EQ(progress.back().type, ControllerEventType::Progress);
     EXPECT_EQ(progress.back().value, -1);
+}
+
+TEST_F(MouseButtonsTest, TheOnlyLeftClickIsNeverTakenFromTheMouse) {
+    ConnectAndRead();
+    const KeyAssignment left = controller->Model().ButtonAssignment(0, 0);
+    const KeyAssignment f5{0x20, 0, 0x3E};
+    controller->AssignButton(0, f5);
+    controller->RestoreButtonDefault(0);  // its factory function is the left click: no change
+    ASSERT_TRUE(controller->WaitIdle());
+    EXPECT_EQ(controller->Model().ButtonAssignment(0, 0), left);
+    auto seen = events.Take();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front().type, ControllerEventType::Failed);
+    EXPECT_EQ(seen.front().textId, "message_text_6");
+
+    // With a second left click the first may go, and then the second is the only one.
+    controller->AssignButton(3, left);
+    controller->AssignButton(0, f5);
+    controller->RestoreButtonDefault(3);
+    ASSERT_TRUE(controller->WaitIdle());
+    EXPECT_EQ(controller->Model().ButtonAssignment(0, 0), f5);
+    EXPECT_EQ(controller->Model().ButtonAssignment(0, 3), left);
+    seen = events.Take();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[2].type, ControllerEventType::Failed);
+    EXPECT_TRUE(Requests().empty());
 }
 
 TEST_F(MouseButtonsTest, TheLayerOfTheMouseSlotIsTheOneEditedAndSent) {

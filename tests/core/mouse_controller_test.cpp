@@ -68,7 +68,7 @@ class MouseControllerTest : public SimMouseTest {
     // A controller on the store (or none) with short timers; `timing` to change them.
     void Make(bool withStore = true,
               ControllerTiming timing = {milliseconds(5), milliseconds(1), milliseconds(5),
-                                         milliseconds(10)}) {
+                                         milliseconds(10), milliseconds(5)}) {
         controller = std::make_unique<MouseController>(&bus, FastTiming(),
                                                        withStore ? &store : nullptr, timing);
         ASSERT_EQ(controller->ConnectNow(), SearchResult::Connected);

@@ -66,6 +66,7 @@ struct ControllerTiming {
     std::chrono::milliseconds liveReadDelay{10};   // after a "record changed" notification
     std::chrono::milliseconds flushDelay{100};     // first mark → record sent
     std::chrono::milliseconds saveDelay{250};      // last edit → profiles written
+    std::chrono::milliseconds resetSettle{500};    // factory reset → the mouse read back
 };
 
 // Which selected profiles an edit saves.

@@ -6,6 +6,7 @@
 #include "core/macro/cursor_scripts.h"
 #include "core/macro/key_page_save.h"
 #include "core/macro/macro_file.h"
+#include "core/mouse/button_panel.h"
 #include "core/mouse/mouse_device.h"
 #include "core/mouse/mouse_facts.h"
 #include "core/profile/profile_store.h"
@@ -322,11 +323,24 @@ void MouseController::StepLightDirection(int direction) {
 
 // ---- buttons -----------------------------------------------------------------------------------
 
+bool MouseController::KeepsTheOnlyLeftClick(int layer, int button, const KeyAssignment& code) {
+    // One button always keeps the left click: without it the mouse could not click at all.
+    const std::optional<MouseKeyLayer> current = model_.KeyLayer(layer);
+    if (!current || !IsOnlyLeftClick(*current, button) ||
+        code == model_.ButtonAssignment(layer, button))
+        return false;
+    Logf(LogLevel::Warning, "button %d is the only left click: not reassigned", button + 1);
+    EmitFailed("assigning button " + std::to_string(button + 1), 0, "message_text_6");
+    return true;
+}
+
 void MouseController::AssignButton(int button, KeyAssignment code) {
     if (button < 0 || button >= kMouseButtons) return;
     Post([this, button, code] {
         // The layer in use; the change is sent with the key page's save.
-        if (!model_.SetButtonAssignment(model_.ActiveLayer(), button, code)) return;
+        const int layer = model_.ActiveLayer();
+        if (KeepsTheOnlyLeftClick(layer, button, code)) return;
+        if (!model_.SetButtonAssignment(layer, button, code)) return;
         EmitModelChanged(ModelUpdate::ButtonAssigned, false);
     });
 }
@@ -334,9 +348,10 @@ void MouseController::AssignButton(int button, KeyAssignment code) {
 void MouseController::RestoreButtonDefault(int button) {
     if (button < 0 || button >= kMouseButtons) return;
     Post([this, button] {
-        if (!model_.SetButtonAssignment(model_.ActiveLayer(), button,
-                                        model_.FactoryAssignment(button)))
-            return;
+        const int layer = model_.ActiveLayer();
+        const KeyAssignment factory = model_.FactoryAssignment(button);
+        if (KeepsTheOnlyLeftClick(layer, button, factory)) return;
+        if (!model_.SetButtonAssignment(layer, button, factory)) return;
         EmitModelChanged(ModelUpdate::ButtonAssigned, false);
     });
 }
@@ -465,7 +480,7 @@ bool MouseController::WaitPointerIdle(std::chrono::milliseconds limit) {
 void MouseController::FactoryReset() {
     Post([this] {
         if (RunFactoryReset() == kResultSuccess)
-            PostAfter(kResetReadKey, Timing().fullReadDelay, [this] { RunResetReadBack(); });
+            PostAfter(kResetReadKey, Timing().resetSettle, [this] { RunResetReadBack(); });
     });
 }
 
@@ -473,7 +488,7 @@ int MouseController::FactoryResetNow() {
     int result = 0;
     executor_->RunAndWait([&] { result = RunFactoryReset(); });
     if (result != kResultSuccess) return result;
-    std::this_thread::sleep_for(Timing().fullReadDelay);
+    std::this_thread::sleep_for(Timing().resetSettle);
     executor_->RunAndWait([&] { result = RunResetReadBack(); });
     return result;
 }

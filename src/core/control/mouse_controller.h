@@ -79,7 +79,8 @@ class MouseController : public DeviceController, public PresenceObserver {
     // ---- buttons (key layer [slot]; the record of button n is bytes 3n to 3n + 2)
     // Stores a button's function in the layer in use. The change stays in memory (nothing is
     // sent or saved) until the key layer is saved; the answer is a ModelChanged event with
-    // ModelUpdate::ButtonAssigned.
+    // ModelUpdate::ButtonAssigned. The only button with the left click keeps it: taking it away
+    // is refused with a Failed event ("message_text_6").
     void AssignButton(int button, KeyAssignment code);
     // The button's factory function back into the layer in use.
     void RestoreButtonDefault(int button);
@@ -138,6 +139,9 @@ class MouseController : public DeviceController, public PresenceObserver {
 
     int RunSaveKeyLayer();
     int RunSaveKeyPage();
+    // True (and a Failed event with "message_text_6") when `code` would take the left click
+    // from the only button of the layer that has it.
+    bool KeepsTheOnlyLeftClick(int layer, int button, const KeyAssignment& code);
     int RunFactoryReset();
     int RunResetReadBack();
     void ApplySystemPointer();
