@@ -5,6 +5,7 @@
 
 #if __has_include(<X11/Xlib.h>) && defined(__linux__)
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,7 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// An Xvfb of our own on a free display; DISPLAY points at it while it lives.
+// An Xvfb of our own on a display it chose; DISPLAY points at it while it lives.
 class PrivateXServer {
   public:
     PrivateXServer() {
@@ -35,28 +36,32 @@ class PrivateXServer {
         for (const char* c : candidates)
             if (::access(c, X_OK) == 0) binary = c;
         if (!binary) return;
-        for (int n = 90 + static_cast<int>(::getpid() % 50); n < 200 && pid_ <= 0; ++n) {
-            if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
-                fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
-                continue;
-            display_ = ":" + std::to_string(n);
-            pid_ = ::fork();
-            if (pid_ == 0) {
-                ::execl(binary, binary, display_.c_str(), "-screen", "0", "320x240x24", "-nolisten",
-                        "tcp", static_cast<char*>(nullptr));
-                ::_exit(127);
-            }
+        // The server picks a free display itself and writes its number once it accepts clients:
+        // a number chosen here could be taken by another server starting at the same moment
+        // (an xvfb-run elsewhere on the machine), and a client would then reach that one.
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            ::execl(binary, binary, "-displayfd", fd.c_str(), "-screen", "0", "320x240x24",
+                    "-nolisten", "tcp", static_cast<char*>(nullptr));
+            ::_exit(127);
         }
-        // Ready when a client can connect.
-        for (int i = 0; i < 200 && pid_ > 0; ++i) {
-            if (Display* d = XOpenDisplay(display_.c_str())) {
-                XCloseDisplay(d);
-                ::setenv("DISPLAY", display_.c_str(), 1);
-                ready_ = true;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        ::close(fds[1]);
+        std::string number;
+        if (pid_ > 0) {
+            pollfd p{fds[0], POLLIN, 0};
+            char c = 0;
+            while (::poll(&p, 1, 10000) == 1 && ::read(fds[0], &c, 1) == 1 && c != '\n')
+                number += c;
         }
+        ::close(fds[0]);
+        if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) return;
+        display_ = ":" + number;
+        ::setenv("DISPLAY", display_.c_str(), 1);
+        ready_ = true;
     }
     ~PrivateXServer() {
         if (pid_ > 0) {
