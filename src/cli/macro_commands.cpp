@@ -17,6 +17,7 @@
 #include "core/profile/profile_store.h"
 #include "core/util/file_names.h"
 #include "platform/folders.h"
+#include "platform/process_lock.h"
 
 namespace vq::cli {
 
@@ -213,6 +214,7 @@ std::optional<MouseFolders> OpenMouseFolders(const FileOptions& files, std::ostr
     }
     MouseFolders folders;
     folders.store = std::make_unique<ProfileStore>(*data, *program);
+    folders.store->SetProcessLocks(&platform::SystemProcessLocks());
     const std::optional<fs::path> folder = folders.store->KindFolder(DeviceKind::Mouse);
     if (!folder) {
         err << "quilletctl: the folder " << Utf8FromPath(*data / "ms") << " could not be created\n";

@@ -20,6 +20,7 @@
 #include "core/profile/profile_store.h"
 #include "core/util/file_names.h"
 #include "platform/folders.h"
+#include "platform/process_lock.h"
 
 namespace vq::cli {
 
@@ -383,7 +384,10 @@ std::unique_ptr<ProfileStore> CommandStore(const FileOptions& files) {
         program = PathFromUtf8(*files.programDir);
     else if (auto folder = platform::ProgramFolder())
         program = *folder;
-    return std::make_unique<ProfileStore>(PathFromUtf8(*files.dataDir), program);
+    auto store = std::make_unique<ProfileStore>(PathFromUtf8(*files.dataDir), program);
+    // The window may be editing the same profiles.
+    store->SetProcessLocks(&platform::SystemProcessLocks());
+    return store;
 }
 
 // Keeps the failures the controller reports while the command runs (a profile not saved).

@@ -12,6 +12,7 @@
 #include "core/profile/startup_fill.h"
 #include "core/util/file_names.h"
 #include "platform/folders.h"
+#include "platform/process_lock.h"
 
 namespace vq::cli {
 
@@ -56,7 +57,10 @@ std::unique_ptr<ProfileStore> OpenStore(const FileOptions& options, std::ostream
         err << "quilletctl: the program's folder is not known: give --program-dir DIR\n";
         return nullptr;
     }
-    return std::make_unique<ProfileStore>(*data, *program);
+    auto store = std::make_unique<ProfileStore>(*data, *program);
+    // The window may be editing the same profiles.
+    store->SetProcessLocks(&platform::SystemProcessLocks());
+    return store;
 }
 
 // A user's name as a message shows it: control characters escaped, not endless.

@@ -94,7 +94,12 @@ void DeviceController::SaveNowLocked() {
                                                              {kSaveKey, ProfileFamily::Key}};
     for (const auto& [bit, family] : kOrder) {
         if (!(families & bit) || !HasFamily(kind_, family)) continue;
-        const SaveResult saved = store_->SaveSelectedProfile(kind_, family, PayloadModel());
+        // While a followed profile is in force the model holds it, not the selection.
+        const std::string followed = FollowedProfile(family);
+        const SaveResult saved =
+            followed.empty() ? store_->SaveSelectedProfile(kind_, family, PayloadModel())
+                             : store_->SaveProfile(kind_, family, ProfileTarget::Named(followed),
+                                                   PayloadModel());
         if (saved == SaveResult::Saved) {
             profileWrites_.fetch_add(1);
         } else if (saved != SaveResult::NoSelection) {
@@ -156,14 +161,126 @@ void DeviceController::LoadSelected(ProfileFamily family, int index) {
 void DeviceController::SelectProfile(ProfileFamily family, int index) {
     if (!HasFamily(kind_, family) || index < 0) return;
     Post([this, family, index] {
+        // The edits so far belong to the profile they were made on.
+        SaveQueuedNow();
+        SetFollowed(family, {});
         LoadSelected(family, index);
-        ControllerEvent selected;
-        selected.type = ControllerEventType::ProfileSelected;
-        selected.family = family;
-        selected.index = index;
-        Emit(selected);
+        EmitSelected(family, index, false);
         ApplyProfile(family, index);
     });
+}
+
+void DeviceController::EmitSelected(ProfileFamily family, int index, bool followed) {
+    ControllerEvent selected;
+    selected.type = ControllerEventType::ProfileSelected;
+    selected.family = family;
+    selected.index = index;
+    selected.followed = followed;
+    if (store_)
+        selected.listing =
+            std::make_shared<const FamilyListing>(ListFamily(*store_, kind_, family));
+    Emit(std::move(selected));
+}
+
+std::string DeviceController::FollowedProfile(ProfileFamily family) const {
+    std::lock_guard lock(followedMutex_);
+    return followed_[static_cast<int>(family)];
+}
+
+void DeviceController::SetFollowed(ProfileFamily family, std::string name) {
+    std::lock_guard lock(followedMutex_);
+    followed_[static_cast<int>(family)] = std::move(name);
+}
+
+int DeviceController::FollowedIndex(ProfileFamily family) {
+    const std::string name = FollowedProfile(family);
+    if (name.empty() || !store_) return -1;
+    const FamilyIndex list = store_->ReadIndex(kind_, family);
+    for (size_t i = 0; i < list.names.size(); ++i)
+        if (list.names[i] == name) return static_cast<int>(i);
+    SetFollowed(family, {});
+    return -1;
+}
+
+void DeviceController::ApplyFollowedProfile(ProfileFamily family, int index) {
+    if (!HasFamily(kind_, family) || index < 0) return;
+    Post([this, family, index] {
+        if (!store_) return;
+        const FamilyIndex list = store_->ReadIndex(kind_, family);
+        if (index >= static_cast<int>(list.names.size())) return;
+        // The edits so far belong to the profile they were made on.
+        SaveQueuedNow();
+        SetFollowed(family, index == list.selected ? std::string()
+                                                   : list.names[static_cast<size_t>(index)]);
+        const ProfileReadResult read = store_->LoadProfile(kind_, family, index, PayloadModel());
+        if (read != ProfileReadResult::Ok)
+            Logf(LogLevel::Warning, "the %s %s profile %d in force was not loaded (%s)",
+                 DeviceKindPrefix(kind_), FamilyName(family), index, ProfileReadResultName(read));
+        EmitSelected(family, index, true);
+        ApplyProfile(family, index);
+        // A program coming to the front changes no file: what the apply would re-store waits for
+        // the next edit.
+        executor_->Cancel(kSaveTimer);
+        pendingSaves_.store(kSaveNone);
+    });
+}
+
+void DeviceController::EditProfile(ProfileRequest request) {
+    Post([this, request = std::move(request)] { RunProfileEdit(request); });
+}
+
+ProfileResult DeviceController::EditProfileNow(const ProfileRequest& request) {
+    ProfileResult result;
+    result.error = ProfileError::NoSelection;
+    executor_->RunAndWait([&] { result = RunProfileEdit(request); });
+    return result;
+}
+
+ProfileResult DeviceController::RunProfileEdit(const ProfileRequest& request) {
+    const ProfileFamily family = request.family;
+    if (!store_ || !HasFamily(kind_, family)) {
+        ProfileResult none;
+        none.error = ProfileError::NoSuchFamily;
+        return none;
+    }
+    // What was edited goes to the profile it was made on before anything moves.
+    SaveQueuedNow();
+    const std::string followed = FollowedProfile(family);
+    const FamilyIndex before = store_->ReadIndex(kind_, family);
+    const ProfileResult result = RunProfileRequest(*store_, kind_, request, &PayloadModel());
+
+    ControllerEvent edited;
+    edited.type = ControllerEventType::ProfileEdited;
+    edited.family = family;
+    edited.operation = request.operation;
+    edited.index = result.index;
+    edited.name = result.name;
+    edited.result = result.ok() ? 1 : 0;
+    edited.textId = ProfileTextId(result);
+    edited.what = DescribeProfileResult(result);
+    edited.listing = std::make_shared<const FamilyListing>(ListFamily(*store_, kind_, family));
+    if (!result.ok())
+        Logf(LogLevel::Warning, "%s %s profile %s: %s", DeviceKindPrefix(kind_), FamilyName(family),
+             ProfileOperationName(request.operation), edited.what.c_str());
+    Emit(std::move(edited));
+    if (!result.ok()) return result;
+
+    if (SelectsAfterwards(request.operation)) {
+        SetFollowed(family, {});
+        LoadSelected(family, result.index);
+        EmitSelected(family, result.index, false);
+        ApplyProfile(family, result.index);
+    } else if (request.operation == ProfileOperation::Reset) {
+        // The model holds the selection's new content now.
+        SetFollowed(family, {});
+        EmitSelected(family, result.index, false);
+        ApplyReset(family, result.index);
+    } else if (request.operation == ProfileOperation::Rename && !followed.empty() &&
+               result.index >= 0 && result.index < static_cast<int>(before.names.size()) &&
+               before.names[static_cast<size_t>(result.index)] == followed) {
+        SetFollowed(family, result.name);
+    }
+    return result;
 }
 
 void DeviceController::Shutdown() {

@@ -20,6 +20,7 @@
 #include "core/device/device_search.h"
 #include "core/device/device_session.h"
 #include "core/profile/profile_payload.h"
+#include "core/profile/profile_request.h"
 #include "core/util/serial_executor.h"
 
 namespace vq {
@@ -32,7 +33,8 @@ enum class ControllerEventType {
     FirstPassShow,    // present on the presence's first pass: the window may show itself
     StillPresent,     // a presence probe found the device still there
     ModelChanged,     // the model was replaced or changed by the device: show it again
-    ProfileSelected,  // `family`'s list selection is now `index`
+    ProfileSelected,  // `family`'s list selection is now `index` (see `followed`)
+    ProfileEdited,    // a profile operation ended: `operation`, its `result`, the `listing`
     Progress,         // `value` 0-100 while a long transfer runs; -1 when it is over
     Failed,           // `what` failed with `result`; `textId` is the message to show, if any
 };
@@ -52,6 +54,15 @@ struct ControllerEvent {
     int result = 1;
     std::string textId;
     std::string what;
+    // ProfileSelected: the profile was put in force for the program in front (or the selection
+    // brought back when it left), not chosen: the stored selection did not change.
+    bool followed = false;
+    // ProfileEdited: the operation; `result` 1 done, 0 refused (`textId` the message to show,
+    // `what` why in English); `index` and `name` the profile it ended on.
+    ProfileOperation operation = ProfileOperation::Add;
+    std::string name;
+    // ProfileSelected and ProfileEdited: the family's list as it is now.
+    std::shared_ptr<const FamilyListing> listing;
 };
 
 // Called on the controller's thread: an implementation that reaches a window posts to it.
@@ -106,11 +117,24 @@ class DeviceController {
     void SelectProfile(ProfileFamily family, int index);
     // Sends a record marked changed now, and writes the profiles waiting to be saved now.
     void Flush();
+    // A profile operation, after the saves that are waiting (a copy or an export holds the
+    // latest edits, and no save lands on a profile the operation moved). The answer is a
+    // ProfileEdited event; an operation that ends with a selection then loads, announces and
+    // sends it as SelectProfile does, and a reset applies the default it loaded.
+    void EditProfile(ProfileRequest request);
+    // Loads and sends profile `index` of `family` without recording it as the selection (the
+    // profile of the program in front, or the selection brought back). While a profile other
+    // than the selection is in force, the family's saves go to its file; selecting a profile
+    // ends that. Nothing is written by the switch itself.
+    void ApplyFollowedProfile(ProfileFamily family, int index);
+    // The name of the profile in force when it is not the selection; "" when the selection is.
+    std::string FollowedProfile(ProfileFamily family) const;
 
     // ---- the same, waiting (for the command-line tool and tests; never on a UI thread)
     SearchResult ConnectNow();
     // The result of the record's send; 1 when nothing was waiting.
     int FlushNow();
+    ProfileResult EditProfileNow(const ProfileRequest& request);
     // Forgets the record send and the profile saves that are waiting, without doing them: a
     // command that only reads leaves the device and the files as they were.
     void DiscardPendingNow();
@@ -153,6 +177,16 @@ class DeviceController {
     virtual ProfilePayloadModel& PayloadModel() = 0;
     // What a profile selection sends and shows, after the load.
     virtual void ApplyProfile(ProfileFamily family, int index) = 0;
+    // What a reset to the shipped default sends and shows, after the model took the default;
+    // by default what a selection does.
+    virtual void ApplyReset(ProfileFamily family, int index) { ApplyProfile(family, index); }
+    // Keeps only `families` of the saves waiting.
+    void KeepQueuedSaves(unsigned families) { pendingSaves_.fetch_and(families); }
+    // The followed profile of the family when it is still listed (its index), else -1 (and it
+    // is forgotten).
+    int FollowedIndex(ProfileFamily family);
+    // Announces the family's selection (or the profile in force) with its listing.
+    void EmitSelected(ProfileFamily family, int index, bool followed);
     void RunFlush();
 
   private:
@@ -165,6 +199,10 @@ class DeviceController {
     std::atomic<int> profileWrites_{0};
     std::atomic<bool> shutDown_{false};
     std::mutex shutdownMutex_;
+    mutable std::mutex followedMutex_;
+    std::string followed_[3];  // per family, see FollowedProfile
+    void SetFollowed(ProfileFamily family, std::string name);
+    ProfileResult RunProfileEdit(const ProfileRequest& request);
 
   protected:
     // Last, so that it is built after everything its tasks use (and a derived class stops it

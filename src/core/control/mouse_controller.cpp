@@ -72,17 +72,18 @@ void MouseController::RunArrival() {
     arrived.type = ControllerEventType::Arrived;
     Emit(arrived);
     // The stored device profile is selected as though the user had chosen it: it is loaded and
-    // sent. The full read follows a moment later.
+    // sent. The full read follows a moment later. While the program in front has its own
+    // profile in force, that one is sent instead, and the selection stays as it is.
     if (Store()) {
         const int select = Store()->StoredSelection(DeviceKind::Mouse, ProfileFamily::Device);
         const FamilyIndex index = Store()->ReadIndex(DeviceKind::Mouse, ProfileFamily::Device);
-        if (select >= 0 && select < static_cast<int>(index.names.size())) {
+        if (const int followed = FollowedIndex(ProfileFamily::Device); followed >= 0) {
+            Store()->LoadProfile(DeviceKind::Mouse, ProfileFamily::Device, followed, model_);
+            EmitSelected(ProfileFamily::Device, followed, true);
+            ApplyProfile(ProfileFamily::Device, followed);
+        } else if (select >= 0 && select < static_cast<int>(index.names.size())) {
             LoadSelected(ProfileFamily::Device, select);
-            ControllerEvent selected;
-            selected.type = ControllerEventType::ProfileSelected;
-            selected.family = ProfileFamily::Device;
-            selected.index = select;
-            Emit(selected);
+            EmitSelected(ProfileFamily::Device, select, false);
             ApplyProfile(ProfileFamily::Device, select);
         }
     }
@@ -207,6 +208,33 @@ void MouseController::ApplyProfile(ProfileFamily family, int) {
         case ProfileFamily::Key:
             WriteMouseKeyLayer(Session(), model_, 0);
             EmitModelChanged(ModelUpdate::ProfileLoaded, false, ProfileFamily::Key);
+            return;
+    }
+}
+
+void MouseController::ApplyReset(ProfileFamily family, int index) {
+    // The shipped default is in the model and in the selected profile's file; the computer's
+    // pointer gets the usual speed, and the wheel lines of the family's default.
+    switch (family) {
+        case ProfileFamily::Device:
+            model_.SetPointerSpeed(static_cast<uint8_t>(kResetPointerSpeed));
+            model_.SetWheelLines(static_cast<uint8_t>(kResetWheelLines));
+            ApplySystemPointer();
+            FullRefresh();
+            KeepQueuedSaves(kSaveDevice);
+            WriteMouseKeyLayer(Session(), model_, 0);
+            EmitModelChanged(ModelUpdate::ProfileLoaded, true);
+            return;
+        case ProfileFamily::Light:
+            model_.SetPointerSpeed(static_cast<uint8_t>(kResetPointerSpeed));
+            model_.SetWheelLines(1);
+            ApplySystemPointer();
+            model_.SetDirty();
+            MarkChanged(kSaveLightAndDevice);
+            EmitModelChanged(ModelUpdate::ProfileLoaded, false, ProfileFamily::Light);
+            return;
+        case ProfileFamily::Key:
+            ApplyProfile(family, index);
             return;
     }
 }

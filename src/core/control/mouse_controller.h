@@ -123,6 +123,7 @@ class MouseController : public DeviceController, public PresenceObserver {
     std::optional<int> SendDirtyRecord() override;
     ProfilePayloadModel& PayloadModel() override { return model_; }
     void ApplyProfile(ProfileFamily family, int index) override;
+    void ApplyReset(ProfileFamily family, int index) override;
     void ForgetDirtyRecord() override { model_.ClearDirty(); }
 
   private:

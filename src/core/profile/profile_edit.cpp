@@ -1,6 +1,7 @@
 #include "core/profile/profile_edit.h"
 
 #include <algorithm>
+#include <map>
 #include <system_error>
 
 #include "core/util/log.h"
@@ -15,6 +16,17 @@ namespace {
 std::recursive_mutex& EditMutex() {
     static std::recursive_mutex mutex;
     return mutex;
+}
+
+// The data folders' lock files this process holds, with the number of edits that share each
+// (an edit may run inside another on the same thread). Guarded by the edit mutex.
+struct HeldLock {
+    std::unique_ptr<ProcessLock> lock;
+    int users = 0;
+};
+std::map<fs::path, HeldLock>& HeldLocks() {
+    static std::map<fs::path, HeldLock> held;
+    return held;
 }
 
 constexpr std::string_view kJournalSection = "EDIT";
@@ -119,10 +131,39 @@ ProfileStore::Edit::Edit(const ProfileStore& store, DeviceKind kind)
         return;
     }
     folder_ = *folder;
+    if (store.processLocks_) {
+        // Other programs' edits of these files wait for this one, and this one for theirs.
+        const fs::path lockFile = store.LockFile();
+        HeldLock& held = HeldLocks()[lockFile];
+        if (!held.lock) {
+            FileProblem why = FileProblem::None;
+            held.lock = store.processLocks_->Acquire(lockFile, store.processLockLimit_, &why);
+            if (!held.lock) {
+                HeldLocks().erase(lockFile);
+                Logf(LogLevel::Error, "the profiles' edit lock %s: %s",
+                     Utf8FromPath(lockFile).c_str(),
+                     why == FileProblem::None ? "another program held it too long"
+                                              : DescribeFileProblem(why));
+                failure_ = why == FileProblem::None
+                               ? FileFailure(ProfileError::Busy, lockFile, why)
+                               : FileFailure(ProfileError::WriteFailed, lockFile, why);
+                return;
+            }
+        }
+        ++held.users;
+        processLock_ = lockFile;
+    }
     failure_ = RecoverJournal(store, kind, folder_);
     if (!failure_.ok()) return;
     indexFile_ = store.IndexPath(kind);
     failure_ = ReadIndexFile(indexFile_, index_, indexExists_);
+}
+
+ProfileStore::Edit::~Edit() {
+    if (processLock_.empty()) return;
+    // Still under the edit mutex (the members go after this).
+    const auto held = HeldLocks().find(processLock_);
+    if (held != HeldLocks().end() && --held->second.users <= 0) HeldLocks().erase(held);
 }
 
 FamilyList ProfileStore::Edit::List(ProfileFamily family) const {

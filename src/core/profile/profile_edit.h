@@ -23,6 +23,7 @@ class ProfileStore::Edit {
     // Takes the lock, makes the kind folder, finishes or undoes an interrupted edit and reads the
     // index. When any of that fails, ok() is false and Failure() says why; nothing was changed.
     Edit(const ProfileStore& store, DeviceKind kind);
+    ~Edit();
     Edit(const Edit&) = delete;
     Edit& operator=(const Edit&) = delete;
 
@@ -63,6 +64,8 @@ class ProfileStore::Edit {
     const ProfileStore& store_;
     DeviceKind kind_;
     std::unique_lock<std::recursive_mutex> lock_;
+    // The data folder's lock file, when this edit took (or shares) it.
+    std::filesystem::path processLock_;
     ProfileResult failure_;
     std::filesystem::path folder_;
     std::filesystem::path indexFile_;

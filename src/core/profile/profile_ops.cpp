@@ -134,6 +134,9 @@ std::string DescribeProfileResult(const ProfileResult& r) {
                    DescribeFileProblem(r.problem) + "); nothing was changed";
         case ProfileError::WriteFailed:
             return file + " could not be written: " + DescribeFileProblem(r.problem);
+        case ProfileError::Busy:
+            return "another program is changing the profiles (it holds " + file +
+                   "); nothing was changed";
     }
     return "?";
 }

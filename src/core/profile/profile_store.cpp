@@ -159,6 +159,10 @@ ProfileStore::ProfileStore(fs::path dataFolder, fs::path programFolder, int keyb
       keyboardVariant_(keyboardVariant),
       files_(&SystemProfileFiles()) {}
 
+fs::path ProfileStore::LockFile() const {
+    return dataFolder_ / PathFromUtf8(kLockFileName);
+}
+
 std::optional<fs::path> ProfileStore::KindFolder(DeviceKind kind, FileProblem* why) const {
     const fs::path folder = dataFolder_ / DeviceKindPrefix(kind);
     std::error_code ec;
@@ -283,16 +287,26 @@ ProfileReadResult ProfileStore::LoadProfile(DeviceKind kind, ProfileFamily famil
 
 SaveResult ProfileStore::SaveSelectedProfile(DeviceKind kind, ProfileFamily family,
                                              ProfilePayloadModel& model) const {
+    return SaveProfile(kind, family, ProfileTarget::Selected(), model);
+}
+
+SaveResult ProfileStore::SaveProfile(DeviceKind kind, ProfileFamily family,
+                                     const ProfileTarget& target,
+                                     ProfilePayloadModel& model) const {
     // Under the edit lock, so that a save never writes the file of a profile being deleted.
     Edit edit(*this, kind);
     if (!edit.ok()) return SaveResult::WriteFailed;
     const FamilyList list = edit.List(family);
-    const int selected = list.select;
+    const int count = static_cast<int>(list.names.size());
+    int selected = target.name.empty() ? (target.index < 0 ? list.select : target.index) : -1;
+    for (int i = 0; i < count && !target.name.empty() && selected < 0; ++i)
+        if (list.names[static_cast<size_t>(i)] == target.name) selected = i;
+    for (int i = 0; i < count && !target.name.empty() && selected < 0; ++i)
+        if (EqualsNoCase(list.names[static_cast<size_t>(i)], target.name)) selected = i;
     // A selection past the list would name a deleted profile left in the index.
-    if (selected < 0 || selected >= static_cast<int>(list.names.size())) {
-        Logf(LogLevel::Warning, "no %s %s profile is selected (select=%d, %d listed); not saved",
-             DeviceKindPrefix(kind), FamilyName(family), selected,
-             static_cast<int>(list.names.size()));
+    if (selected < 0 || selected >= count) {
+        Logf(LogLevel::Warning, "no %s %s profile to save (select=%d, %d listed); not saved",
+             DeviceKindPrefix(kind), FamilyName(family), selected, count);
         return SaveResult::NoSelection;
     }
     const std::optional<fs::path> path =

@@ -9,12 +9,14 @@
 // Names that are not safe file names are refused; nothing is written for them.
 //
 // Every change of an index and its files is one serialised edit (ProfileEdit): a process-wide
-// lock, and a journal in the kind folder that names the files an edit creates or makes obsolete.
-// The index is written last, atomically, and decides: after a crash or a failed step, a file the
-// journal names is kept when the index lists its name and removed when it does not. So the index
-// and the files always show the state before an edit or after it, never a listed name without
-// its file or a file without its entry. Files are replaced atomically, so the presence and
-// watcher threads may read while the window's thread writes.
+// lock (and, when the platform gives one, the data folder's lock file that every program on these
+// files takes: the window and quilletctl never lose each other's edits), and a journal in the kind
+// folder that names the files an edit creates or makes obsolete. The index is written last,
+// atomically, and decides: after a crash or a failed step, a file the journal names is kept when
+// the index lists its name and removed when it does not. So the index and the files always show the
+// state before an edit or after it, never a listed name without its file or a file without its
+// entry. Files are replaced atomically, so the presence and watcher threads may read while the
+// window's thread writes.
 
 #include <atomic>
 #include <chrono>
@@ -33,6 +35,7 @@
 #include "core/util/atomic_file.h"
 #include "core/util/file_names.h"
 #include "core/util/ini_file.h"
+#include "core/util/process_lock.h"
 
 namespace vq {
 
@@ -131,6 +134,7 @@ enum class ProfileError {
     AlreadyLinked,    // link: the program is linked to a profile of the family ("message_text_13")
     NotAProgramPath,  // link: the path has no folder part
     IndexUnreadable,  // the index exists but cannot be read (problem says why)
+    Busy,             // another program kept the data folder's edit lock for too long
     WriteFailed,      // a file could not be written or removed (file and problem say which, why)
 };
 
@@ -198,6 +202,16 @@ class ProfileStore {
     void SetKeyboardVariant(int variant) { keyboardVariant_.store(variant); }
     // Tests put faults into the file steps of every edit; nullptr restores the system's.
     void SetFileLayer(ProfileFileLayer* files) { files_ = files ? files : &SystemProfileFiles(); }
+    // The lock every edit takes on the data folder's lock file (kLockFileName), so that other
+    // processes' edits of the same files wait for it; null: none (this process alone). An edit
+    // that waits longer than `limit` is refused as Busy. Set before the first edit.
+    void SetProcessLocks(ProcessLocks* locks,
+                         std::chrono::milliseconds limit = std::chrono::milliseconds(5000)) {
+        processLocks_ = locks;
+        processLockLimit_ = limit;
+    }
+    static constexpr std::string_view kLockFileName = ".vq-profile-edit.lock";
+    std::filesystem::path LockFile() const;
 
     // The kind folder, created with the data folder when missing; nothing when it cannot be
     // (`why` then says why).
@@ -229,6 +243,10 @@ class ProfileStore {
     // Writes the model's payload into the file of the stored selection.
     SaveResult SaveSelectedProfile(DeviceKind kind, ProfileFamily family,
                                    ProfilePayloadModel& model) const;
+    // The same into the file of another profile (a linked one in force); a named target that is
+    // no longer listed is NoSelection.
+    SaveResult SaveProfile(DeviceKind kind, ProfileFamily family, const ProfileTarget& target,
+                           ProfilePayloadModel& model) const;
 
     // ---- start
     // Lists the family. On the first run (no list of the family in the index) the profile files
@@ -298,6 +316,8 @@ class ProfileStore {
     std::filesystem::path programFolder_;
     std::atomic<int> keyboardVariant_{0};
     ProfileFileLayer* files_;
+    ProcessLocks* processLocks_ = nullptr;
+    std::chrono::milliseconds processLockLimit_{5000};
 };
 
 }  // namespace vq

@@ -11,6 +11,8 @@ KindFill FillKindAtStart(ProfileStore& store, DeviceKind kind) {
     if (!fill.recovery.ok())
         Logf(LogLevel::Error, "%s profiles: %s", DeviceKindPrefix(kind),
              DescribeProfileResult(fill.recovery).c_str());
+    // Another program kept the edit lock for the whole wait: every later step would wait again.
+    if (fill.recovery.error == ProfileError::Busy) return fill;
     if (kind == DeviceKind::Mouse) {
         if (const std::optional<std::filesystem::path> folder = store.KindFolder(kind)) {
             MacroLibrary macros(kind, *folder);

@@ -18,7 +18,8 @@ struct KindFill {
     bool cursorScriptsSeeded = true;
     // The mouse's macro list, in index order.
     std::vector<std::string> macroNames;
-    // The families in order; stops after one whose default failed or whose index is unreadable.
+    // The families in order; stops after one whose default failed or whose index is unreadable,
+    // and is empty when another program held the edit lock too long (recovery says Busy).
     std::vector<FamilyFill> families;
 };
 
