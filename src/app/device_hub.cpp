@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "core/util/log.h"
+#include "platform/process_lock.h"
 
 namespace vq::app {
 
@@ -18,6 +19,14 @@ DeviceHub::DeviceHub(Options options, QObject* parent)
       mousepad_(std::make_unique<MousepadController>(options_.backend, options_.timing, &store_,
                                                      options_.controller)) {
     qRegisterMetaType<vq::ControllerEvent>();
+    follower_ = std::make_unique<LinkedProfileFollower>(store_, *mouse_, ProfileFamily::Device);
+    foreground_ = options_.foreground;
+    if (!foreground_) {
+        ownForeground_ = platform::CreateSystemForegroundProgram();
+        foreground_ = ownForeground_.get();
+    }
+    // quilletctl may be editing the same profiles.
+    store_.SetProcessLocks(&platform::SystemProcessLocks());
     for (DeviceController* c : {static_cast<DeviceController*>(keyboard_.get()),
                                 static_cast<DeviceController*>(mouse_.get()),
                                 static_cast<DeviceController*>(mousepad_.get())})
@@ -102,6 +111,15 @@ void DeviceHub::Start() {
     for (auto& [slot, worker] : workerBodies_)
         if (!workers_.Start(slot, worker.first, worker.second))
             Logf(LogLevel::Error, "worker thread %d (%s) not started", slot, worker.first.c_str());
+    // The mouse's linked device profiles follow the program in front, told by the desktop's
+    // events on the follower's own thread (the platform logs once when it cannot).
+    std::string why;
+    if (!foreground_->Start(
+            [follower = follower_.get()](const std::string& program) {
+                follower->ForegroundChanged(program);
+            },
+            &why))
+        followWhyNot_ = why.empty() ? std::string("unknown") : why;
     // A keyboard or mousepad that is not there keeps the model of its selected profiles.
     QTimer::singleShot(options_.startReadDelay, this, [this] {
         if (shutDown_) return;
@@ -118,6 +136,8 @@ void DeviceHub::Start() {
 WorkerSet::StopOutcome DeviceHub::Shutdown() {
     if (shutDown_) return stopOutcome_;
     shutDown_ = true;
+    // No program change is followed any more.
+    if (started_) foreground_->Stop();
     stopOutcome_ = workers_.StopAll(options_.shutdownLimit);
     if (stopOutcome_ == WorkerSet::StopOutcome::AllEnded) {
         Log(LogLevel::Debug, "所有对象处于激发状态");
@@ -175,6 +195,8 @@ void DeviceHub::OnControllerEvent(const ControllerEvent& event) {
     if (event.type == ControllerEventType::Arrived || event.type == ControllerEventType::Removed ||
         event.type == ControllerEventType::ModelChanged)
         light_.wake.Notify();
+    // On the controller's thread: the follower hears of selections and edits in their order.
+    if (event.kind == DeviceKind::Mouse) follower_->OnControllerEvent(event);
     QMetaObject::invokeMethod(
         this, [this, event] { emit Event(event); }, Qt::QueuedConnection);
 }

@@ -11,11 +11,13 @@
 #include <thread>
 
 #include "core/control/light_device_controllers.h"
+#include "core/control/linked_profile_follower.h"
 #include "core/control/mouse_controller.h"
 #include "core/device/presence.h"
 #include "core/light/light_loops.h"
 #include "core/profile/profile_store.h"
 #include "core/util/worker_set.h"
+#include "platform/foreground_program.h"
 
 Q_DECLARE_METATYPE(vq::ControllerEvent)
 
@@ -57,6 +59,8 @@ class DeviceHub : public QObject, private ControllerObserver, private ListenerOb
         bool connectKeyboardAndMousepad = false;
         // The light threads' time (tests); the system's clock when null. Not owned.
         light::LightClock* lightClock = nullptr;
+        // Where the program in front comes from (null: the system's).
+        platform::ForegroundProgram* foreground = nullptr;
     };
     using WorkerBody = WorkerSet::Body;
 
@@ -70,6 +74,10 @@ class DeviceHub : public QObject, private ControllerObserver, private ListenerOb
     DeviceController& Controller(DeviceKind kind);
     bool AnyConnected() const;
     WorkerSet& Workers() { return workers_; }
+    // The mouse's device profiles that follow the program in front.
+    const LinkedProfileFollower& Follower() const { return *follower_; }
+    // After Start: why the program in front cannot be followed here ("" when it can).
+    const std::string& FollowWhyNot() const { return followWhyNot_; }
 
     // ---- the light threads (keyboard, mousepad, light sync)
     // What they share with the window: the wake, the output flag and the previews.
@@ -116,6 +124,11 @@ class DeviceHub : public QObject, private ControllerObserver, private ListenerOb
     std::unique_ptr<light::KeyboardLightLoop> keyboardLight_;
     std::unique_ptr<light::MousepadLightLoop> mousepadLight_;
     std::unique_ptr<light::LightSyncLoop> syncLoop_;
+    std::unique_ptr<platform::ForegroundProgram> ownForeground_;
+    platform::ForegroundProgram* foreground_ = nullptr;
+    // Fed by the program in front (its follower's thread) and the mouse's controller's events.
+    std::unique_ptr<LinkedProfileFollower> follower_;
+    std::string followWhyNot_;
     WorkerSet workers_;
     std::map<int, std::pair<std::string, WorkerBody>> workerBodies_;
     bool started_ = false;

@@ -89,6 +89,7 @@ CMainWnd::CMainWnd(Options options)
     devices.shutdownLimit = options_.shutdownLimit;
     devices.connectKeyboardAndMousepad = options_.connectKeyboardAndMousepad;
     devices.lightClock = options_.lightClock;
+    devices.foreground = options_.foreground;
     hub_ = std::make_unique<DeviceHub>(devices, this);
     connect(hub_.get(), &DeviceHub::Event, this, &CMainWnd::OnControllerEvent);
     power_monitor_ = new PowerMonitor(this);
@@ -274,6 +275,7 @@ void CMainWnd::WindowInit() {
     hide();
     // 7-9. The worker threads and the start-up reads of the keyboard and the mousepad.
     hub_->Start();
+    if (pages_) pages_->profiles.ShowFollowState();
     // 10. The language of the settings.
     ApplyLanguageSetting();
     QTimer::singleShot(0, this, [this] { power_monitor_->Start(); });

@@ -73,6 +73,8 @@ class CMainWnd : public QWidget, public SkinReceiver {
         bool connectKeyboardAndMousepad = false;
         // The light threads' time (tests); the system's when null. Not owned.
         light::LightClock* lightClock = nullptr;
+        // Where the program in front comes from (null: the system's).
+        platform::ForegroundProgram* foreground = nullptr;
     };
     using WorkerBody = WorkerSet::Body;
 

@@ -19,6 +19,7 @@
 #include "app/main_window.h"
 #include "app/msg_wnd.h"
 #include "core/util/ini_file.h"
+#include "platform/foreground_program.h"
 #include "sim/sim_mouse.h"
 #include "support/sim_fixture.h"
 
@@ -103,6 +104,7 @@ class WindowTest : public ::testing::Test {
         options.listener.whileSearching = std::chrono::milliseconds(20);
         options.shutdownLimit = std::chrono::milliseconds(5000);
         options.controller = controllerTiming;
+        options.foreground = &foreground;
         if (adjustOptions) adjustOptions(options);
         window = std::make_unique<app::CMainWnd>(options);
         // Every device request made on the window's thread is refused and counted.
@@ -124,6 +126,8 @@ class WindowTest : public ::testing::Test {
     QTemporaryDir dataDir;
     sim::VirtualHidBus bus;
     std::unique_ptr<sim::SimMouse> mouse;
+    // The program in front, brought by the test.
+    platform::ManualForegroundProgram foreground;
     std::optional<std::string> hint;
     std::vector<std::string> hintWrites;
     // The device's own delays (arrival → full read, change → flush, reset → read back),

@@ -89,8 +89,11 @@ void DevicePages::OnEvent(const ControllerEvent& event) {
                                               ? PointerPath::LightProfile
                                               : PointerPath::DeviceProfile);
             return;
+        case ControllerEventType::ProfileEdited:
+            profiles.OnEvent(event);
+            return;
         case ControllerEventType::ProfileSelected:
-            profiles.ShowSelection(event.kind, event.family, event.index);
+            profiles.OnEvent(event);
             if (event.kind == DeviceKind::Mouse && event.family == ProfileFamily::Key)
                 buttons.HideFunctionPanel();
             if (event.kind == DeviceKind::Keyboard && event.family == ProfileFamily::Key)

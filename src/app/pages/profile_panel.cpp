@@ -2,14 +2,17 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QSignalBlocker>
 
 #include "app/device_hub.h"
 #include "app/main_window.h"
 #include "app/msg_wnd.h"
+#include "core/control/device_controller.h"
 #include "core/profile/startup_fill.h"
+#include "core/util/file_names.h"
 #include "core/util/log.h"
 
 namespace vq::app {
@@ -20,6 +23,7 @@ constexpr DeviceKind kKinds[] = {DeviceKind::Keyboard, DeviceKind::Mouse, Device
 constexpr ProfileFamily kFamilies[] = {ProfileFamily::Device, ProfileFamily::Light,
                                        ProfileFamily::Key};
 
+// The family's word in the skin's control names.
 const char* FamilyWord(ProfileFamily family) {
     switch (family) {
         case ProfileFamily::Device:
@@ -32,13 +36,32 @@ const char* FamilyWord(ProfileFamily family) {
     return "";
 }
 
-// "ms_device_profile" + suffix.
-QString ControlName(DeviceKind kind, ProfileFamily family, const char* suffix) {
+int ViewKey(DeviceKind kind, ProfileFamily family) {
+    return static_cast<int>(kind) * 3 + static_cast<int>(family);
+}
+
+QString Q(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string U(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+}  // namespace
+
+ProfilePanel::ProfilePanel(CMainWnd& window, DeviceHub& hub) : window_(window), hub_(hub) {
+    chooseFile_ = [this](const FileRequest& request) { return DefaultChooser(request); };
+}
+
+QString ProfilePanel::ControlName(DeviceKind kind, ProfileFamily family, const char* suffix) {
     return QStringLiteral("%1_%2_profile%3")
         .arg(DeviceKindPrefix(kind), FamilyWord(family), suffix);
 }
 
-}  // namespace
+QString ProfilePanel::ButtonName(DeviceKind kind, ProfileFamily family, const char* suffix) {
+    return QStringLiteral("%1_pro_%2%3").arg(DeviceKindPrefix(kind), FamilyWord(family), suffix);
+}
 
 QString ProfilePanel::ListName(DeviceKind kind, ProfileFamily family) {
     return ControlName(kind, family, "_combo");
@@ -48,53 +71,64 @@ QComboBox* ProfilePanel::List(DeviceKind kind, ProfileFamily family) const {
     return window_.Control<QComboBox>(ListName(kind, family));
 }
 
+ProfilePanel::View& ProfilePanel::ViewOf(DeviceKind kind, ProfileFamily family) {
+    return views_[ViewKey(kind, family)];
+}
+
 void ProfilePanel::Register() {
-    for (DeviceKind kind : kKinds)
+    NotifyRouter& router = window_.Router();
+    for (DeviceKind kind : kKinds) {
         for (ProfileFamily family : kFamilies) {
             if (!HasFamily(kind, family)) continue;
-            window_.Router().On("itemselect", ListName(kind, family),
-                                [this, kind, family](const Notification& n) {
-                                    SelectProfile(kind, family, n.index);
-                                });
+            router.On("itemselect", ListName(kind, family),
+                      [this, kind, family](const Notification& n) {
+                          SelectProfile(kind, family, n.index);
+                      });
+            const std::pair<const char*, void (ProfilePanel::*)(DeviceKind, ProfileFamily)>
+                buttons[] = {
+                    {"_add_btn", &ProfilePanel::Add},       {"_sub_btn", &ProfilePanel::Delete},
+                    {"_copy_btn", &ProfilePanel::Copy},     {"_import_btn", &ProfilePanel::Import},
+                    {"_export_btn", &ProfilePanel::Export}, {"_reset_btn", &ProfilePanel::Reset}};
+            for (const auto& [suffix, operation] : buttons)
+                router.On("click", ButtonName(kind, family, suffix),
+                          [this, kind, family, operation](const Notification&) {
+                              (this->*operation)(kind, family);
+                          });
+            router.On("click", ControlName(kind, family, "_edit_save_btn"),
+                      [this, kind, family](const Notification&) { Rename(kind, family); });
+            // The rename panels that a button shows and hides (the device family's is always
+            // shown).
+            router.On("click", ButtonName(kind, family, "_edit_btn"),
+                      [this, panel = ControlName(kind, family, "_edit")](const Notification&) {
+                          Toggle(panel);
+                      });
+            router.On("selectchanged", ControlName(kind, family, "_link_check"),
+                      [this, kind, family](const Notification& n) {
+                          LinkChecked(kind, family, n.index == 1);
+                      });
+            router.On("click", ControlName(kind, family, "_link_btn"),
+                      [this, kind, family](const Notification&) { ChooseLink(kind, family); });
+            router.On("click",
+                      QStringLiteral("%1_%2_cancle_link_btn")
+                          .arg(DeviceKindPrefix(kind), FamilyWord(family)),
+                      [this, kind, family](const Notification&) { Unlink(kind, family); });
         }
-}
-
-void ProfilePanel::ShowLink(DeviceKind kind, ProfileFamily family, int index) {
-    const ProfileLink link = hub_.Store().Link(kind, family, index);
-    auto* check = window_.Control<QAbstractButton>(ControlName(kind, family, "_link_check"));
-    auto* edit = window_.Control<QLineEdit>(ControlName(kind, family, "_link_edit"));
-    QWidget* row = window_.Control(ControlName(kind, family, "_link_name_hor"));
-    if (check) {
-        const QSignalBlocker quiet(check);
-        check->setChecked(link.linked);
+        router.On(
+            "click", QStringLiteral("%1_profile_fun_spread_btn").arg(DeviceKindPrefix(kind)),
+            [this, panel = QStringLiteral("%1_profile_fun_spead_tab").arg(DeviceKindPrefix(kind))](
+                const Notification&) { Toggle(panel); });
     }
-    if (!link.linked) return;
-    const QString path = QString::fromStdString(link.programPath);
-    const int cut = std::max(path.lastIndexOf('\\'), path.lastIndexOf('/'));
-    if (edit) edit->setText(cut >= 0 ? path.mid(cut + 1) : path);
-    if (row) row->show();
 }
 
-void ProfilePanel::SelectProfile(DeviceKind kind, ProfileFamily family, int index) {
-    if (!HasFamily(kind, family) || index < 0) return;
-    ShowSelection(kind, family, index);
-    // A linked profile whose program path is malformed is still loaded: the user chose it.
-    hub_.Controller(kind).SelectProfile(family, index);
-}
-
-void ProfilePanel::ShowSelection(DeviceKind kind, ProfileFamily family, int index) {
-    if (!HasFamily(kind, family) || index < 0) return;
-    QComboBox* list = List(kind, family);
-    if (list && index < list->count()) {
-        if (list->currentIndex() != index) {
-            const QSignalBlocker quiet(list);
-            list->setCurrentIndex(index);
-        }
-        if (auto* name = window_.Control<QLineEdit>(ControlName(kind, family, "_name_edit")))
-            name->setText(list->itemText(index));
+void ProfilePanel::Toggle(const QString& panel) {
+    // By its own flag: the window may be hidden.
+    if (QWidget* w = window_.Control(panel)) {
+        w->setHidden(!w->isHidden());
+        if (!w->isHidden()) w->raise();
     }
-    ShowLink(kind, family, index);
 }
+
+// ---- showing -----------------------------------------------------------------------------------
 
 void ProfilePanel::Fill() {
     // The same fill as quilletctl's: an interrupted edit finished, the mouse's cursor scripts
@@ -104,8 +138,14 @@ void ProfilePanel::Fill() {
             Logf(LogLevel::Error, "the cursor scripts could not all be copied from %s",
                  hub_.Store().ProgramFolder().string().c_str());
         for (const FamilyFill& fill : kind.families) {
-            fills_.push_back(fill);
-            ShowFamily(fill);
+            View& view = ViewOf(fill.kind, fill.family);
+            view.listing = ListFamily(hub_.Store(), fill.kind, fill.family);
+            view.listing.names = fill.index.names;
+            view.listing.links.resize(view.listing.names.size());
+            view.listing.selected = fill.index.selected;
+            view.current = fill.index.selected;
+            view.known = true;
+            ShowFamily(fill.kind, fill.family, true);
             switch (fill.result) {
                 case FamilyFillResult::DefaultMissing:
                     ShowMessage(&window_, {}, "message_text_8", true);
@@ -126,36 +166,287 @@ void ProfilePanel::Fill() {
     }
 }
 
-void ProfilePanel::ShowFamily(const FamilyFill& fill) {
-    static const char* const kFamilyControl[] = {"device", "deng", "key"};
-    const QString base =
-        QStringLiteral("%1_%2_profile_")
-            .arg(DeviceKindPrefix(fill.kind), kFamilyControl[static_cast<int>(fill.family)]);
-    QStringList names;
-    for (const std::string& name : fill.index.names)
-        names << QString::fromStdString(name);
-    // The stored selection is shown; choosing it (and loading the profile) is the user's or the
-    // mouse's arrival.
-    const int selected = fill.index.selected;
-    // Lists on pages not built yet are filled when their page is built.
-    if (auto* combo = window_.BuiltControl<QComboBox>(base + "combo")) {
-        const QSignalBlocker quiet(combo);
-        combo->clear();
-        combo->addItems(names);
-        combo->setCurrentIndex(selected);
-    } else if (auto* list = window_.BuiltControl<QListWidget>(base + "combo")) {
-        const QSignalBlocker quiet(list);
-        list->clear();
-        list->addItems(names);
-        list->setCurrentRow(selected);
-    }
-    if (auto* edit = window_.BuiltControl<QLineEdit>(base + "name_edit"))
-        edit->setText(selected >= 0 && selected < names.size() ? names[selected] : QString());
+void ProfilePanel::ShowFills() {
+    for (auto& [key, view] : views_)
+        if (view.known) ShowFamily(kKinds[0], kFamilies[0], true, key);
+    if (!followWhyNot_.empty()) DisableLinks();
 }
 
-void ProfilePanel::ShowFills() {
-    for (const FamilyFill& fill : fills_)
-        ShowFamily(fill);
+void ProfilePanel::ShowFamily(DeviceKind kind, ProfileFamily family, bool nameEdit, int key) {
+    if (key >= 0) {
+        kind = static_cast<DeviceKind>(key / 3);
+        family = static_cast<ProfileFamily>(key % 3);
+    }
+    View& view = ViewOf(kind, family);
+    // Lists on pages not built yet are shown when their page is built.
+    auto* combo = window_.BuiltControl<QComboBox>(ListName(kind, family));
+    if (!combo) return;
+    const int current =
+        view.current >= 0 && view.current < static_cast<int>(view.listing.names.size())
+            ? view.current
+            : view.listing.selected;
+    {
+        const QSignalBlocker quiet(combo);
+        bool same = combo->count() == static_cast<int>(view.listing.names.size());
+        for (int i = 0; same && i < combo->count(); ++i)
+            same = combo->itemText(i) == Q(view.listing.names[static_cast<size_t>(i)]);
+        if (!same) {
+            combo->clear();
+            for (const std::string& name : view.listing.names) {
+                combo->addItem(Q(name));
+                combo->setItemData(combo->count() - 1, Q(name), Qt::ToolTipRole);
+            }
+        }
+        combo->setCurrentIndex(current);
+    }
+    if (nameEdit)
+        if (auto* edit = window_.BuiltControl<QLineEdit>(ControlName(kind, family, "_name_edit")))
+            edit->setText(current >= 0 ? combo->itemText(current) : QString());
+    ShowLink(kind, family, current);
+}
+
+void ProfilePanel::ShowSelection(DeviceKind kind, ProfileFamily family, int index,
+                                 const FamilyListing* listing) {
+    if (!HasFamily(kind, family) || index < 0) return;
+    View& view = ViewOf(kind, family);
+    if (listing) {
+        view.listing = *listing;
+        view.known = true;
+    }
+    view.current = index;
+    ShowFamily(kind, family, true);
+}
+
+void ProfilePanel::ShowLink(DeviceKind kind, ProfileFamily family, int index) {
+    const View& view = ViewOf(kind, family);
+    ProfileLink link;
+    if (index >= 0 && index < static_cast<int>(view.listing.links.size()))
+        link = view.listing.links[static_cast<size_t>(index)];
+    auto* check = window_.BuiltControl<QAbstractButton>(ControlName(kind, family, "_link_check"));
+    auto* edit = window_.BuiltControl<QLineEdit>(ControlName(kind, family, "_link_edit"));
+    QWidget* row = window_.BuiltControl<QWidget>(ControlName(kind, family, "_link_name_hor"));
+    // A path without a folder part names no program: the row stays hidden.
+    const std::optional<std::string> program =
+        link.linked ? ProgramFileName(link.programPath) : std::nullopt;
+    if (check) {
+        const QSignalBlocker quiet(check);
+        check->setChecked(link.linked);
+    }
+    if (edit) edit->setText(program ? Q(*program) : QString());
+    if (row) row->setVisible(program.has_value());
+}
+
+void ProfilePanel::ClearLink(DeviceKind kind, ProfileFamily family) {
+    if (auto* check = window_.Control<QAbstractButton>(ControlName(kind, family, "_link_check"))) {
+        const QSignalBlocker quiet(check);
+        check->setChecked(false);
+    }
+    if (auto* edit = window_.Control<QLineEdit>(ControlName(kind, family, "_link_edit")))
+        edit->clear();
+    if (QWidget* row = window_.Control(ControlName(kind, family, "_link_name_hor"))) row->hide();
+}
+
+void ProfilePanel::ShowFollowState() {
+    followWhyNot_ = hub_.FollowWhyNot();
+    if (!followWhyNot_.empty()) DisableLinks();
+}
+
+void ProfilePanel::DisableLinks() {
+    // Nothing could follow the program in front here: the links would never be used.
+    static const QString kWhy = QStringLiteral("ui_profile_link_unavailable");
+    for (DeviceKind kind : kKinds)
+        for (ProfileFamily family : kFamilies) {
+            if (!HasFamily(kind, family)) continue;
+            for (const QString& name :
+                 {ControlName(kind, family, "_link_check"), ControlName(kind, family, "_link_btn"),
+                  QStringLiteral("%1_%2_cancle_link_btn")
+                      .arg(DeviceKindPrefix(kind), FamilyWord(family))}) {
+                QWidget* control = window_.BuiltControl<QWidget>(name);
+                if (!control) continue;
+                control->setEnabled(false);
+                control->setProperty("toolTipId", kWhy);
+                control->setToolTip(window_.Ui().TextOrId(kWhy));
+            }
+        }
+}
+
+void ProfilePanel::OnEvent(const ControllerEvent& event) {
+    switch (event.type) {
+        case ControllerEventType::ProfileSelected:
+            ShowSelection(event.kind, event.family, event.index, event.listing.get());
+            return;
+        case ControllerEventType::ProfileEdited: {
+            if (pending_ > 0) --pending_;
+            View& view = ViewOf(event.kind, event.family);
+            if (event.listing) {
+                view.listing = *event.listing;
+                view.known = true;
+                // The list keeps the profile it showed, wherever it is now.
+                const QString shown = Current(event.kind, event.family);
+                view.current = -1;
+                for (size_t i = 0; i < view.listing.names.size(); ++i)
+                    if (Q(view.listing.names[i]) == shown) view.current = static_cast<int>(i);
+                if (event.result == 1 && event.operation == ProfileOperation::Rename)
+                    view.current = event.index;
+            }
+            // A refused rename keeps the name the user typed.
+            ShowFamily(event.kind, event.family,
+                       event.result == 1 || event.operation != ProfileOperation::Rename);
+            if (event.result != 1) {
+                Logf(LogLevel::Info, "%s %s profile %s refused: %s", DeviceKindPrefix(event.kind),
+                     FamilyName(event.family), ProfileOperationName(event.operation),
+                     event.what.c_str());
+                if (!event.textId.empty()) ShowMessage(&window_, {}, Q(event.textId), true);
+            }
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+// ---- operations --------------------------------------------------------------------------------
+
+QString ProfilePanel::Current(DeviceKind kind, ProfileFamily family) const {
+    const QComboBox* list = window_.BuiltControl<QComboBox>(ListName(kind, family));
+    return list && list->currentIndex() >= 0 ? list->currentText() : QString();
+}
+
+void ProfilePanel::Send(DeviceKind kind, ProfileRequest request) {
+    ++pending_;
+    hub_.Controller(kind).EditProfile(std::move(request));
+}
+
+void ProfilePanel::SelectProfile(DeviceKind kind, ProfileFamily family, int index) {
+    if (!HasFamily(kind, family) || index < 0) return;
+    ShowSelection(kind, family, index);
+    // A linked profile whose program path is malformed is still loaded: the user chose it.
+    hub_.Controller(kind).SelectProfile(family, index);
+}
+
+void ProfilePanel::Add(DeviceKind kind, ProfileFamily family) {
+    Send(kind, {ProfileOperation::Add, family, {}, {}, {}});
+}
+
+void ProfilePanel::Delete(DeviceKind kind, ProfileFamily family) {
+    const QString name = Current(kind, family);
+    if (name.isEmpty()) return;
+    if (QComboBox* list = List(kind, family); list && list->count() <= 1) {
+        ShowMessage(&window_, {}, "message_text_11", true);
+        return;
+    }
+    if (ShowMessage(&window_, {}, "message_text_12", true) != 1) return;
+    Send(kind, {ProfileOperation::Delete, family, U(name), {}, {}});
+}
+
+void ProfilePanel::Copy(DeviceKind kind, ProfileFamily family) {
+    const QString name = Current(kind, family);
+    if (!name.isEmpty()) Send(kind, {ProfileOperation::Copy, family, U(name), {}, {}});
+}
+
+void ProfilePanel::Rename(DeviceKind kind, ProfileFamily family) {
+    const QString name = Current(kind, family);
+    auto* edit = window_.Control<QLineEdit>(ControlName(kind, family, "_name_edit"));
+    if (name.isEmpty() || !edit) return;
+    Send(kind, {ProfileOperation::Rename, family, U(name), U(edit->text()), {}});
+}
+
+void ProfilePanel::Import(DeviceKind kind, ProfileFamily family) {
+    if (Current(kind, family).isEmpty()) return;
+    const QString file = chooseFile_({FileRequest::Import, kind, family, {}});
+    if (file.isEmpty()) return;
+    Send(kind, {ProfileOperation::Import, family, {}, {}, PathFromUtf8(U(file))});
+}
+
+void ProfilePanel::Export(DeviceKind kind, ProfileFamily family) {
+    const QString name = Current(kind, family);
+    if (name.isEmpty()) return;
+    const QString file = chooseFile_(
+        {FileRequest::Export, kind, family,
+         name + QString::fromLatin1(
+                    FamilySchema(kind, family).extension.data(),
+                    static_cast<qsizetype>(FamilySchema(kind, family).extension.size()))});
+    if (file.isEmpty()) return;
+    Send(kind, {ProfileOperation::Export, family, U(name), {}, PathFromUtf8(U(file))});
+}
+
+void ProfilePanel::Reset(DeviceKind kind, ProfileFamily family) {
+    Send(kind, {ProfileOperation::Reset, family, {}, {}, {}});
+}
+
+void ProfilePanel::LinkChecked(DeviceKind kind, ProfileFamily family, bool checked) {
+    const QString name = Current(kind, family);
+    if (name.isEmpty()) {
+        ClearLink(kind, family);
+        return;
+    }
+    if (checked) {
+        const QString program = chooseFile_({FileRequest::Program, kind, family, {}});
+        if (!program.isEmpty()) {
+            Send(kind, {ProfileOperation::Link, family, U(name), U(program), {}});
+            return;
+        }
+    }
+    // Cleared, or no program chosen: the profile is not linked.
+    ClearLink(kind, family);
+    Send(kind, {ProfileOperation::Unlink, family, U(name), {}, {}});
+}
+
+void ProfilePanel::ChooseLink(DeviceKind kind, ProfileFamily family) {
+    const QString name = Current(kind, family);
+    if (name.isEmpty()) return;
+    const QString program = chooseFile_({FileRequest::Program, kind, family, {}});
+    if (!program.isEmpty()) Send(kind, {ProfileOperation::Link, family, U(name), U(program), {}});
+}
+
+void ProfilePanel::Unlink(DeviceKind kind, ProfileFamily family) {
+    const QString name = Current(kind, family);
+    if (name.isEmpty()) return;
+    ClearLink(kind, family);
+    Send(kind, {ProfileOperation::Unlink, family, U(name), {}, {}});
+}
+
+QString ProfilePanel::DefaultChooser(const FileRequest& request) {
+    static const char* const kFilterId[] = {"ui_profile_file_device", "ui_profile_file_light",
+                                            "ui_profile_file_key"};
+    const std::string_view extension = FamilySchema(request.kind, request.family).extension;
+    const QString suffix =
+        QString::fromLatin1(extension.data() + 1, static_cast<qsizetype>(extension.size() - 1));
+    QFileDialog dialog(&window_);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    switch (request.mode) {
+        case FileRequest::Import:
+        case FileRequest::Export:
+            dialog.setNameFilter(
+                QStringLiteral("%1 (*.%2)")
+                    .arg(window_.Ui().TextOrId(kFilterId[static_cast<int>(request.family)]),
+                         suffix));
+            dialog.setDefaultSuffix(suffix);
+            break;
+        case FileRequest::Program:
+#if defined(_WIN32)
+            dialog.setNameFilter(
+                QStringLiteral("%1 (*.exe)").arg(window_.Ui().TextOrId("ui_profile_file_program")));
+            dialog.setDefaultSuffix(QStringLiteral("exe"));
+#endif
+            break;
+    }
+    if (request.mode == FileRequest::Export) {
+        // The system's save dialog asks before it replaces a file.
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.selectFile(request.suggested);
+        dialog.setWindowTitle(window_.Ui().TextOrId("ui_profile_export_title"));
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setWindowTitle(window_.Ui().TextOrId(request.mode == FileRequest::Program
+                                                        ? "ui_profile_link_title"
+                                                        : "ui_profile_import_title"));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    // Program paths are stored as the system writes them ("C:\\Games\\x.exe" on Windows).
+    return QDir::toNativeSeparators(dialog.selectedFiles().front());
 }
 
 }  // namespace vq::app

@@ -1,16 +1,26 @@
 #pragma once
-// The profile lists of the three device kinds: filled from the profile store at start; choosing
-// an item asks the kind's controller to select the profile; the controller's answer shows the
-// selection and the profile's program link.
+// The profile panels of the three device kinds: per family a list, its name edit and rename
+// button, the add, delete, copy, import, export and reset buttons, and the program link (check
+// box, chooser, name row, unlink button). The lists are filled from the profile store at start.
+// Every operation is handed to the kind's controller, which runs it on its own thread (the window
+// never waits on the disk) and answers with the family's new listing or with the message that
+// says why nothing was done.
 
 #include <QString>
+#include <functional>
+#include <map>
 #include <vector>
 
 #include "core/device/device_kind.h"
 #include "core/profile/profile_payload.h"
+#include "core/profile/profile_request.h"
 #include "core/profile/profile_store.h"
 
 class QComboBox;
+
+namespace vq {
+struct ControllerEvent;
+}
 
 namespace vq::app {
 
@@ -19,31 +29,85 @@ class DeviceHub;
 
 class ProfilePanel {
   public:
-    ProfilePanel(CMainWnd& window, DeviceHub& hub) : window_(window), hub_(hub) {}
+    ProfilePanel(CMainWnd& window, DeviceHub& hub);
 
-    // Registers the lists' handlers with the window's router.
+    // Registers the controls' handlers with the window's router.
     void Register();
     // The user chose item `index` of the family's list.
     void SelectProfile(DeviceKind kind, ProfileFamily family, int index);
-    // The controller selected item `index`: the list, the name edit and the link show it.
-    void ShowSelection(DeviceKind kind, ProfileFamily family, int index);
+    // The list, the name edit and the link show item `index` (of `listing`, when given).
+    void ShowSelection(DeviceKind kind, ProfileFamily family, int index,
+                       const FamilyListing* listing = nullptr);
+    // The controllers' ProfileSelected and ProfileEdited events.
+    void OnEvent(const ControllerEvent& event);
 
     static QString ListName(DeviceKind kind, ProfileFamily family);
+    // "ms_device_profile" + suffix, as the skin names a family's controls.
+    static QString ControlName(DeviceKind kind, ProfileFamily family, const char* suffix);
+    // "ms_pro_device" + suffix: the family's operation buttons.
+    static QString ButtonName(DeviceKind kind, ProfileFamily family, const char* suffix);
 
-    // The start-up fill of every family's list (keyboard, mouse, mousepad): the index's names,
-    // or on the first run the first profile made from the shipped default.
+    // The start-up fill of every family's list (keyboard, mouse, mousepad) as quilletctl makes
+    // it: the index's names, or on the first run the first profile made from the shipped default.
     void Fill();
-    // Shows the fills again (the lists of a page built later).
+    // Shows the lists again (the lists of a page built later).
     void ShowFills();
+    // After the device hub started: where the program in front cannot be known, the link
+    // controls are disabled and say why.
+    void ShowFollowState();
+
+    // ---- the operations as the controls start them (the selected item of the family's list)
+    void Add(DeviceKind kind, ProfileFamily family);
+    void Delete(DeviceKind kind, ProfileFamily family);
+    void Copy(DeviceKind kind, ProfileFamily family);
+    void Rename(DeviceKind kind, ProfileFamily family);
+    void Import(DeviceKind kind, ProfileFamily family);
+    void Export(DeviceKind kind, ProfileFamily family);
+    void Reset(DeviceKind kind, ProfileFamily family);
+    // The link check box was checked (a program is chosen and linked) or cleared (unlinked).
+    void LinkChecked(DeviceKind kind, ProfileFamily family, bool checked);
+    // The link button: a program is chosen and linked.
+    void ChooseLink(DeviceKind kind, ProfileFamily family);
+    void Unlink(DeviceKind kind, ProfileFamily family);
+
+    // The file dialogs. Empty: cancelled. Tests put their own chooser in.
+    struct FileRequest {
+        enum Mode { Import, Export, Program } mode = Import;
+        DeviceKind kind = DeviceKind::Mouse;
+        ProfileFamily family = ProfileFamily::Device;
+        QString suggested;  // export: the profile's file name
+    };
+    using FileChooser = std::function<QString(const FileRequest&)>;
+    void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+    // The operations sent and not yet answered (for tests).
+    int Pending() const { return pending_; }
 
   private:
-    void ShowFamily(const FamilyFill& fill);
+    struct View {
+        FamilyListing listing;
+        int current = -1;  // the item shown (the stored selection, or a profile in force)
+        bool known = false;
+    };
+    View& ViewOf(DeviceKind kind, ProfileFamily family);
+    // Shows a family's view on its controls, when its page is built (`key`, when not negative,
+    // names the family instead of `kind` and `family`); `nameEdit`: the name edit too.
+    void ShowFamily(DeviceKind kind, ProfileFamily family, bool nameEdit, int key = -1);
     QComboBox* List(DeviceKind kind, ProfileFamily family) const;
+    // The name of the list's current item; empty when none is selected.
+    QString Current(DeviceKind kind, ProfileFamily family) const;
     void ShowLink(DeviceKind kind, ProfileFamily family, int index);
+    void ClearLink(DeviceKind kind, ProfileFamily family);
+    void Send(DeviceKind kind, ProfileRequest request);
+    void Toggle(const QString& panel);
+    void DisableLinks();
+    QString DefaultChooser(const FileRequest& request);
 
     CMainWnd& window_;
     DeviceHub& hub_;
-    std::vector<FamilyFill> fills_;
+    std::map<int, View> views_;  // by kind * 3 + family
+    FileChooser chooseFile_;
+    std::string followWhyNot_;
+    int pending_ = 0;
 };
 
 }  // namespace vq::app
