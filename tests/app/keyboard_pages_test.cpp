@@ -328,6 +328,18 @@ TEST_F(KeyboardPages, FramesOnTheWireWhileAnEffectRunsAndNoneWithTheOutputOff) {
     QTest::qWait(150);
     EXPECT_EQ(w.Pages()->keyboardLight.Painter().Paints(), hiddenPaints);
     EXPECT_FALSE(w.Hub().Light().keyboardPreview.Visible());
+    // Shown again (also after a paint that waited for its turn when the page went): it paints.
+    w.show();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return w.Pages()->keyboardLight.Painter().Paints() > hiddenPaints + 2; }, kWaitMs));
+    for (int i = 0; i < 5; ++i) {
+        Choose("kb_key_Op_tab");
+        QTest::qWait(i * 7);
+        Choose("kb_deng_Op_tab");
+    }
+    const int again = w.Pages()->keyboardLight.Painter().Paints();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return w.Pages()->keyboardLight.Painter().Paints() > again + 2; }, kWaitMs));
 }
 
 TEST_F(KeyboardPages, MouseEventFlashesTheMousepadAndTheResetReadsItBack) {

@@ -1,9 +1,10 @@
 #include "app/controls/device_key_button.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QStyleOptionButton>
-#include <QStylePainter>
 
 #include <algorithm>
 
@@ -45,11 +46,18 @@ void CDeviceKeyButtonUI::SetLightTint(std::uint32_t packed, int alpha, bool show
     packed &= 0xFFFFFF;
     alpha = std::clamp(alpha, 0, 255);
     if (packed == tint_ && alpha == tintAlpha_ && shown == lightShown_) return;
+    // A change below what the eye tells apart on a key (the low 3 bits of a component or of the
+    // opacity) is not taken: in slow effects most keys then stay as they are from one picture
+    // to the next.
+    const bool seen = shown != lightShown_ || ((packed ^ tint_) & 0xF8F8F8u) != 0 ||
+                      ((alpha ^ tintAlpha_) & 0xF8) != 0;
+    if (!seen && shown) return;
     const bool visibleChange = shown || lightShown_;
     tint_ = packed;
     tintAlpha_ = alpha;
     lightShown_ = shown;
     tintColour_ = Unpack(tint_, tintAlpha_);
+    tintDirty_ = true;
     if (visibleChange) update();
 }
 
@@ -62,6 +70,68 @@ void CDeviceKeyButtonUI::SetKeySetHidden(bool hidden) {
 void CDeviceKeyButtonUI::resizeEvent(QResizeEvent* event) {
     QPushButton::resizeEvent(event);
     if (imagesLoaded_) ScaleImages();
+    tintMask_ = QImage();
+    tintDirty_ = true;
+}
+
+void CDeviceKeyButtonUI::changeEvent(QEvent* event) {
+    QPushButton::changeEvent(event);
+    switch (event->type()) {
+        case QEvent::StyleChange:
+        case QEvent::PaletteChange:
+        case QEvent::FontChange:
+            capState_ = -1;  // the style draws the cap differently now
+            break;
+        default:
+            break;
+    }
+}
+
+void CDeviceKeyButtonUI::UpdateCapCache(const QStyleOptionButton& option) {
+    const int state = static_cast<int>(
+        option.state & (QStyle::State_MouseOver | QStyle::State_Sunken | QStyle::State_Enabled |
+                        QStyle::State_On | QStyle::State_HasFocus));
+    const qreal ratio = devicePixelRatioF();
+    if (state == capState_ && size() == capSize_ && ratio == capRatio_ && text() == capText_)
+        return;
+    capState_ = state;
+    capSize_ = size();
+    capRatio_ = ratio;
+    capText_ = text();
+    auto draw = [&](QStyle::ControlElement element) {
+        QPixmap picture(capSize_ * ratio);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        QPainter p(&picture);
+        style()->drawControl(element, &option, &p, this);
+        return picture;
+    };
+    capCache_ = draw(QStyle::CE_PushButtonBevel);
+    labelCache_ = draw(QStyle::CE_PushButtonLabel);
+}
+
+// The tint over the cap: its colour in the rounded shape of the cap's face.
+const QImage& CDeviceKeyButtonUI::Tint() {
+    const qreal ratio = devicePixelRatioF();
+    if (tintMask_.isNull()) {
+        tintMask_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        tintMask_.setDevicePixelRatio(ratio);
+        tintMask_.fill(Qt::transparent);
+        QPainter p(&tintMask_);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), 3, 3);
+        tintDirty_ = true;
+    }
+    if (tintDirty_) {
+        tintImage_ = tintMask_;
+        QPainter p(&tintImage_);
+        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        p.fillRect(tintImage_.rect(), tintColour_);
+        tintDirty_ = false;
+    }
+    return tintImage_;
 }
 
 void CDeviceKeyButtonUI::LoadImages() {
@@ -91,23 +161,21 @@ void CDeviceKeyButtonUI::ScaleImages() {
 void CDeviceKeyButtonUI::paintEvent(QPaintEvent* /*event*/) {
     ++paints_;
     if (!imagesLoaded_) LoadImages();
-    QStylePainter painter(this);
+    QPainter painter(this);
     QStyleOptionButton option;
     initStyleOption(&option);
-    painter.drawControl(QStyle::CE_PushButtonBevel, option);
+    UpdateCapCache(option);
+    painter.drawPixmap(0, 0, capCache_);
     if (lightShown_ && tintAlpha_ > 0) {
         // The key's LED colour over the cap, then the light picture for its sheen.
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(tintColour_);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), 3, 3);
+        painter.drawImage(0, 0, Tint());
         if (!lightScaled_.isNull()) {
             painter.setOpacity(tintAlpha_ / 255.0 * 0.45);
             painter.drawPixmap(0, 0, lightScaled_);
             painter.setOpacity(1.0);
         }
     }
-    painter.drawControl(QStyle::CE_PushButtonLabel, option);
+    painter.drawPixmap(0, 0, labelCache_);
     if (!keySetHidden_ && !keySetScaled_.isNull()) {
         painter.drawPixmap(width() - keySetScaled_.width(), 0, keySetScaled_);
     }

@@ -44,7 +44,9 @@ KeyboardLightPage::KeyboardLightPage(CMainWnd& window, DeviceHub& hub) : PageBas
     light::LightShared& shared = hub.Light();
     painter_ = std::make_unique<LightPreviewPainter>(
         window, [&shared](bool on) { shared.keyboardPreview.SetVisible(on); },
-        [this] { PaintPreview(); }, [this] { HidePreview(); });
+        [this] { PaintPreview(); }, [this] { HidePreview(); },
+        // 126 keys are repainted for each picture: 15 pictures a second are smooth enough.
+        std::chrono::milliseconds(66));
     // Set before the light threads start.
     shared.keyboardPreview.SetListener([this] { painter_->RequestPaint(); });
 }

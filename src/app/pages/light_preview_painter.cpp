@@ -7,18 +7,14 @@
 
 namespace vq::app {
 
-namespace {
-
-constexpr auto kPaintInterval = std::chrono::milliseconds(33);
-
-}  // namespace
-
 LightPreviewPainter::LightPreviewPainter(CMainWnd& window, std::function<void(bool)> setVisible,
-                                         std::function<void()> paint, std::function<void()> hide)
+                                         std::function<void()> paint, std::function<void()> hide,
+                                         std::chrono::milliseconds interval)
     : window_(window),
       setVisible_(std::move(setVisible)),
       paint_(std::move(paint)),
-      hide_(std::move(hide)) {
+      hide_(std::move(hide)),
+      interval_(interval) {
     pace_.setSingleShot(true);
     connect(&pace_, &QTimer::timeout, this, [this] { PaintNow(); });
     window_.installEventFilter(this);
@@ -49,7 +45,9 @@ void LightPreviewPainter::Update() {
         // The picture published before it was hidden is shown until the next frame.
         RequestPaint();
     } else {
+        // A paint that waited for its turn is dropped with the timer (and may be asked again).
         pace_.stop();
+        queued_.store(false);
         if (hide_) hide_();
     }
 }
@@ -60,11 +58,11 @@ void LightPreviewPainter::RequestPaint() {
         this,
         [this] {
             const auto since = std::chrono::steady_clock::now() - lastPaint_;
-            if (since >= kPaintInterval) {
+            if (since >= interval_) {
                 PaintNow();
             } else if (!pace_.isActive()) {
                 pace_.start(static_cast<int>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(kPaintInterval - since)
+                    std::chrono::duration_cast<std::chrono::milliseconds>(interval_ - since)
                         .count()));
             }
         },

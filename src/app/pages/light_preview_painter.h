@@ -3,8 +3,8 @@
 // publish each changed picture (only while the preview is marked visible) and ask for a paint;
 // the painter marks the preview visible while its area can be seen (the page shown, the window
 // shown and not minimised), keeps at most one paint queued on the window's thread and paints at
-// most about 30 times a second. A hidden page costs the light thread nothing but its frames for
-// the device, and the window's thread nothing at all.
+// most once per interval (about 30 times a second by default). A hidden page costs the light thread
+// nothing but its frames for the device, and the window's thread nothing at all.
 
 #include <QObject>
 #include <QPointer>
@@ -26,7 +26,8 @@ class LightPreviewPainter : public QObject {
     // latest picture (window's thread); `hide` clears the picture when the area is no longer
     // seen (may be empty).
     LightPreviewPainter(CMainWnd& window, std::function<void(bool)> setVisible,
-                        std::function<void()> paint, std::function<void()> hide = {});
+                        std::function<void()> paint, std::function<void()> hide = {},
+                        std::chrono::milliseconds interval = std::chrono::milliseconds(33));
     ~LightPreviewPainter() override;
 
     // The area whose visibility decides (the lighting page once it is built).
@@ -51,6 +52,7 @@ class LightPreviewPainter : public QObject {
     QPointer<QWidget> area_;
     QTimer pace_;
     std::atomic<bool> queued_{false};
+    std::chrono::milliseconds interval_;
     std::chrono::steady_clock::time_point lastPaint_{};
     bool visible_ = false;
     int paints_ = 0;
