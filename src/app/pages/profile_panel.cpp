@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLayout>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QSignalBlocker>
 
 #include "app/device_hub.h"
@@ -126,6 +128,38 @@ void ProfilePanel::Toggle(const QString& panel) {
         w->setHidden(!w->isHidden());
         if (!w->isHidden()) w->raise();
     }
+    for (DeviceKind kind : kKinds)
+        FitPanel(kind);
+}
+
+void ProfilePanel::FitPanel(DeviceKind kind) {
+    // The panel floats over the page at the skin's size; rows that appear (a program link, a
+    // rename row) make it taller, up to the window's edge, and scroll beyond it rather than
+    // squeeze the rows into each other.
+    auto* panel = window_.BuiltControl<QWidget>(
+        QStringLiteral("%1_profile_fun_spead_tab").arg(DeviceKindPrefix(kind)));
+    if (!panel || !panel->layout() || panel->layout()->count() != 1) return;
+    QWidget* content = panel->layout()->itemAt(0)->widget();
+    auto* area = qobject_cast<QScrollArea*>(content);
+    if (!area && content) {
+        area = new QScrollArea(panel);
+        area->setFrameShape(QFrame::NoFrame);
+        area->setWidgetResizable(true);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area->setAutoFillBackground(false);
+        area->viewport()->setAutoFillBackground(false);
+        delete panel->layout()->replaceWidget(content, area);
+        area->setWidget(content);
+        area->show();
+    }
+    if (!area || !area->widget()) return;
+    static const char* const kSkinHeight = "vqSkinHeight";
+    if (!panel->property(kSkinHeight).isValid()) panel->setProperty(kSkinHeight, panel->height());
+    int height =
+        std::max(panel->property(kSkinHeight).toInt(), area->widget()->sizeHint().height());
+    if (const QWidget* parent = panel->parentWidget())
+        height = std::min(height, parent->height() - panel->y());
+    if (height > 0 && height != panel->height()) panel->resize(panel->width(), height);
 }
 
 // ---- showing -----------------------------------------------------------------------------------
@@ -234,6 +268,7 @@ void ProfilePanel::ShowLink(DeviceKind kind, ProfileFamily family, int index) {
     }
     if (edit) edit->setText(program ? Q(*program) : QString());
     if (row) row->setVisible(program.has_value());
+    FitPanel(kind);
 }
 
 void ProfilePanel::ClearLink(DeviceKind kind, ProfileFamily family) {
@@ -244,6 +279,7 @@ void ProfilePanel::ClearLink(DeviceKind kind, ProfileFamily family) {
     if (auto* edit = window_.Control<QLineEdit>(ControlName(kind, family, "_link_edit")))
         edit->clear();
     if (QWidget* row = window_.Control(ControlName(kind, family, "_link_name_hor"))) row->hide();
+    FitPanel(kind);
 }
 
 void ProfilePanel::ShowFollowState() {

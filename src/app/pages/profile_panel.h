@@ -99,6 +99,8 @@ class ProfilePanel {
     void ClearLink(DeviceKind kind, ProfileFamily family);
     void Send(DeviceKind kind, ProfileRequest request);
     void Toggle(const QString& panel);
+    // The kind's floating panel as tall as its rows need.
+    void FitPanel(DeviceKind kind);
     void DisableLinks();
     QString DefaultChooser(const FileRequest& request);
 
