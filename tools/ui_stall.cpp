@@ -3,9 +3,13 @@
 // thread records the longest gap between its ticks.
 //
 //   vq_ui_stall [ANSWER_DELAY_MS]
+//   vq_ui_stall --device-socket PATH [ANSWER_DELAY_MS]
 //
 // ANSWER_DELAY_MS (default 0: the USB timing of a real mouse) makes every answer of the mouse
-// arrive that much later. Prints the worst gap before and after the window was first painted.
+// arrive that much later. With --device-socket the mouse is the one `quilletctl serve-sim PATH`
+// serves in another process (give it the same delay with its "delay MS" line; the number here
+// only sizes the measuring time). Prints the worst gap before and after the window was first
+// painted.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -17,6 +21,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -26,12 +32,28 @@
 #include "app/notify_router.h"
 
 int main(int argc, char** argv) {
-    const int delayMs = argc > 1 ? std::atoi(argv[1]) : 0;
+    std::string socketPath;
+    int delayArg = 1;
+    if (argc > 2 && std::string(argv[1]) == "--device-socket") {
+        socketPath = argv[2];
+        delayArg = 3;
+    }
+    const int delayMs = argc > delayArg ? std::atoi(argv[delayArg]) : 0;
     QApplication app(argc, argv);
     QTemporaryDir data;
-    vq::sim::WireTiming timing;
-    if (delayMs > 0) timing.perReportIn = std::chrono::milliseconds(delayMs);
-    auto devices = vq::app::DeviceEnvironment::Simulated(timing);
+    std::unique_ptr<vq::app::DeviceEnvironment> devices;
+    if (!socketPath.empty()) {
+        std::string note;
+        devices = vq::app::DeviceEnvironment::Socket(socketPath, &note);
+        if (!devices) {
+            std::fprintf(stderr, "vq_ui_stall: %s\n", note.c_str());
+            return 1;
+        }
+    } else {
+        vq::sim::WireTiming timing;
+        if (delayMs > 0) timing.perReportIn = std::chrono::milliseconds(delayMs);
+        devices = vq::app::DeviceEnvironment::Simulated(timing);
+    }
 
     vq::app::CMainWnd::Options options;
     options.skinFolder = QCoreApplication::applicationDirPath() + "/skin";
