@@ -8,7 +8,7 @@ SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 PACKAGES="build-essential cmake ninja-build pkg-config git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libhidapi-dev libx11-dev
+  libhidapi-dev libx11-dev libxi-dev
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev qt6-svg-dev
   xvfb xauth fonts-noto-cjk"
 if [ "${1:-}" = "--windows" ]; then

@@ -10,15 +10,17 @@ PlatformPointerTarget::PlatformPointerTarget(std::unique_ptr<platform::SystemPoi
 PlatformPointerTarget::~PlatformPointerTarget() = default;
 
 bool PlatformPointerTarget::CanSetSpeed() const {
-    return pointer_ && pointer_->Available();
+    return pointer_ && pointer_->SpeedAvailable();
 }
 
 bool PlatformPointerTarget::CanSetWheelLines() const {
-    return pointer_ && pointer_->Available();
+    return pointer_ && pointer_->WheelLinesAvailable();
 }
 
 std::string PlatformPointerTarget::Limitation() const {
-    return CanSetSpeed() ? std::string() : std::string("ui_pointer_unavailable_tip");
+    if (!CanSetSpeed()) return "ui_pointer_unavailable_tip";
+    if (!CanSetWheelLines()) return "ui_wheel_unavailable_tip";
+    return {};
 }
 
 std::optional<int> PlatformPointerTarget::Speed() {

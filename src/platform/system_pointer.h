@@ -1,7 +1,8 @@
 #pragma once
 // The computer's own pointer speed and wheel lines, which the mouse page keeps with the mouse's
 // profiles. On Windows they are the system parameters the control panel sets, stored for the
-// user; other systems have no such common setting here, and say so in the log.
+// user; under X the pointer speed is libinput's acceleration of every pointer (the wheel lines
+// have no common setting there); elsewhere the values are not applied, and the log says so.
 
 #include <memory>
 #include <optional>
@@ -16,6 +17,9 @@ class SystemPointer {
     virtual ~SystemPointer() = default;
     // Whether this system's values can be read and applied at all.
     virtual bool Available() const = 0;
+    // Each value on its own: a desktop may have a setting for one and not the other.
+    virtual bool SpeedAvailable() const { return Available(); }
+    virtual bool WheelLinesAvailable() const { return Available(); }
     // The pointer speed (1-20); nothing when it cannot be read.
     virtual std::optional<int> Speed() = 0;
     // Applies and stores a speed of 1-20; false for any other value or when it failed.

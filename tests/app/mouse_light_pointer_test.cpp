@@ -15,8 +15,10 @@
 #include "app/controls/skin_image.h"
 #include "app/device_hub.h"
 #include "app/pages/device_pages.h"
+#include "app/system_pointer_target.h"
 #include "app_fixture.h"
 #include "core/profile/profile_store.h"
+#include "platform/system_pointer.h"
 #include "support/fake_system_pointer.h"
 
 namespace vq::test {
@@ -302,6 +304,36 @@ TEST_F(LightPointerPages, ControlsOfValuesTheSystemCannotSetAreDisabledWithTheRe
     EXPECT_NE(slider->toolTip(), "ui_pointer_unavailable_tip");
     EXPECT_FALSE(w.Control("ms_gunlun_speed_up_btn")->isEnabled());
     EXPECT_FALSE(w.Control("ms_gunlun_speed_edit")->isEnabled());
+}
+
+// A desktop that applies the pointer speed but has no setting for the wheel lines (X with
+// libinput): the speed stays usable, the wheel controls say why they are not.
+class SpeedOnlyPointer : public platform::SystemPointer {
+  public:
+    bool Available() const override { return true; }
+    bool WheelLinesAvailable() const override { return false; }
+    std::optional<int> Speed() override { return speed; }
+    bool SetSpeed(int s) override {
+        speed = s;
+        return true;
+    }
+    std::optional<unsigned> WheelLines() override { return std::nullopt; }
+    bool SetWheelLines(unsigned) override { return false; }
+    int speed = 10;
+};
+
+TEST(PlatformPointerTarget, EachValueIsAvailableOnItsOwnWithTheReasonForTheOther) {
+    app::PlatformPointerTarget target(std::make_unique<SpeedOnlyPointer>());
+    EXPECT_TRUE(target.CanSetSpeed());
+    EXPECT_FALSE(target.CanSetWheelLines());
+    EXPECT_EQ(target.Limitation(), "ui_wheel_unavailable_tip");
+    EXPECT_TRUE(target.SetSpeed(14));
+    EXPECT_EQ(target.Speed(), 14);
+    EXPECT_FALSE(target.SetWheelLines(5));
+
+    app::PlatformPointerTarget none(nullptr);
+    EXPECT_FALSE(none.CanSetSpeed());
+    EXPECT_EQ(none.Limitation(), "ui_pointer_unavailable_tip");
 }
 
 TEST_F(LightPointerPages, ThePreviewRunsOnlyWhileItCanBeSeen) {

@@ -1,11 +1,16 @@
-// Linux desktops keep the pointer speed and the wheel lines each in their own settings, with
-// no common place a program may change them: the values stay in the profiles, and the log says
-// once that they are not applied here.
+// Under an X server whose pointers libinput drives, the pointer speed is their acceleration
+// (platform/x11/pointer_x11.h). Elsewhere (another driver, a Wayland desktop, no display) Linux
+// desktops keep the pointer speed and the wheel lines in their own settings, with no common
+// place a program may change them: the values stay in the profiles, and the log says once that
+// they are not applied here.
 
 #include <atomic>
 
 #include "core/util/log.h"
 #include "platform/system_pointer.h"
+#if defined(VQ_HAVE_XI)
+#include "platform/x11/pointer_x11.h"
+#endif
 
 namespace vq::platform {
 
@@ -42,6 +47,12 @@ class UnavailableSystemPointer : public SystemPointer {
 }  // namespace
 
 std::unique_ptr<SystemPointer> CreateSystemPointer() {
+#if defined(VQ_HAVE_XI)
+    if (std::unique_ptr<SystemPointer> x11 = CreateX11SystemPointer()) {
+        Log(LogLevel::Info, "pointer speed: the X server's libinput acceleration");
+        return x11;
+    }
+#endif
     return std::make_unique<UnavailableSystemPointer>();
 }
 
