@@ -70,14 +70,23 @@ bool Same(std::string_view a, std::string_view b) {
 }
 
 // A key's function as the command line gives it: "default", a key-table name
-// ("keyboard_key_A"), or the three bytes "TYPE,PARAM1,PARAM2" (decimal or 0x hex). Nothing for
-// "default" (the caller gives the factory function), an error text for anything else.
+// ("keyboard_key_A"), the three bytes "TYPE,PARAM1,PARAM2" (decimal or 0x hex) or, as the
+// mouse's command spells them, "code:TTPPQQ" (hexadecimal). Nothing when it is none of these.
 struct KeyFunction {
     bool factory = false;
     KeyAssignment code{};
 };
 std::optional<KeyFunction> ParseKeyFunction(const std::string& text) {
     if (Same(text, "default")) return KeyFunction{true, {}};
+    if (text.size() == 11 && Same(text.substr(0, 5), "code:")) {
+        uint32_t value = 0;
+        const char* first = text.data() + 5;
+        const auto [end, ec] = std::from_chars(first, first + 6, value, 16);
+        if (ec != std::errc() || end != first + 6) return std::nullopt;
+        return KeyFunction{false,
+                           {static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8),
+                            static_cast<uint8_t>(value)}};
+    }
     for (const KeyDefinition& row : KeyTable())
         if (Same(row.textId, text)) return KeyFunction{false, row.Code()};
     std::vector<std::string> parts;
@@ -249,7 +258,7 @@ std::optional<int> CheckPeripheralUsage(const std::string& kind, const std::stri
         if (!ParseKeyFunction(operands[1]))
             return Usage(err,
                          "the function must be default, a key name such as keyboard_key_A, "
-                         "or TYPE,PARAM1,PARAM2");
+                         "TYPE,PARAM1,PARAM2 or code:TTPPQQ");
         return std::nullopt;
     }
     if (operands.size() != 1) return Usage(err, "usage: --kind " + kind + " light MODE");

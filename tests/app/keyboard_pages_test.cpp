@@ -417,6 +417,17 @@ TEST_F(KeyboardPages, SameModeFromTheKeyboardSyncsAllUntilThePadChoosesItsOwn) {
     Settle(w);
     EXPECT_FALSE(hub.Keyboard().Session().LightSync());
     EXPECT_TRUE(hub.Mouse().Session().LightSync());
+
+    // From the mouse's page: its lighting goes to the keyboard and the mousepad.
+    Choose("ms_tab");
+    Click("ms_deng_same_mode");
+    Settle(w);
+    const LightSettings mouseLight = LightSettings::From(hub.Mouse().Model().Record().bytes);
+    EXPECT_EQ(hub.Keyboard().Model().Light(), mouseLight);
+    EXPECT_EQ(hub.Mousepad().Model().Light(), mouseLight);
+    EXPECT_EQ(hub.SyncBlock().Settings(), mouseLight);
+    EXPECT_TRUE(hub.Keyboard().Session().LightSync());
+    EXPECT_TRUE(hub.Mousepad().Session().LightSync());
 }
 
 }  // namespace

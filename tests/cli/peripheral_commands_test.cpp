@@ -79,6 +79,10 @@ TEST(PeripheralCommands, KeyGivenAFunctionGoesOutInTheKeyBlock) {
     const Result named = Ctl({"--simulate", "all", "--kind", "kb", "key", "5", "keyboard_key_A"});
     ASSERT_EQ(named.code, 0) << named.err;
     EXPECT_TRUE(Has(named.out, "key 5: 0x20,0x00,0x04")) << named.out;
+    const Result coded = Ctl({"--simulate", "all", "--kind", "kb", "key", "7", "code:300001"});
+    ASSERT_EQ(coded.code, 0) << coded.err;
+    EXPECT_TRUE(Has(coded.out, "key 7: 0x30,0x00,0x01")) << coded.out;
+    EXPECT_EQ(Ctl({"--simulate", "all", "--kind", "kb", "key", "7", "code:30001"}).code, 2);
     const Result back = Ctl({"--simulate", "all", "--kind", "kb", "key", "0", "default"});
     ASSERT_EQ(back.code, 0) << back.err;
     EXPECT_TRUE(Has(back.out, "  none")) << back.out;

@@ -38,6 +38,9 @@ DevicePages::DevicePages(CMainWnd& window, DeviceHub& h)
     keyboardLight.Register();
     keyboardKeys.Register(&keyboardLight);
     mousepadLight.Register();
+    // The mouse's same-mode button hands its lighting to the light sync of all devices.
+    window.Router().On("click", "ms_deng_same_mode",
+                       [this](const Notification&) { hub.StartLightSync(2); });
     profiles.Register();
 }
 
