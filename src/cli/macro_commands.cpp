@@ -1,10 +1,13 @@
 #include "cli/macro_commands.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <ostream>
 
 #include "cli/mouse_commands.h"
+#include "core/control/mouse_controller.h"
+#include "core/device/command_report.h"
 #include "core/device/device_search.h"
 #include "core/device/device_session.h"
 #include "core/keyboard/keyboard_defaults.h"
@@ -228,6 +231,19 @@ std::optional<MouseFolders> OpenMouseFolders(const FileOptions& files, std::ostr
     return folders;
 }
 
+// Notes a profile that the controller could not save.
+class ProfileSaveWatch : public ControllerObserver {
+  public:
+    void OnControllerEvent(const ControllerEvent& event) override {
+        if (event.type == ControllerEventType::Failed && event.what.rfind("saving", 0) == 0)
+            failed_.store(true);
+    }
+    bool Failed() const { return failed_.load(); }
+
+  private:
+    std::atomic<bool> failed_{false};
+};
+
 void PrintTransfer(const char* what, const TransferResult& r, std::ostream& out) {
     out << what << ": " << TransferStatusName(r.status);
     if (r.status == TransferStatus::Sent) out << " (" << r.bytes << " bytes)";
@@ -309,33 +325,32 @@ int MouseSaveCommand(HidBackend* backend, const FileOptions& files, std::ostream
                      std::ostream& err) {
     std::optional<MouseFolders> folders = OpenMouseFolders(files, err);
     if (!folders) return kExitFiles;
-    DeviceSession session(backend);
-    session.SetIdentity(DeviceKind::Mouse);
-    {
-        std::lock_guard lock(session.IoLock());
-        if (ConnectConfigCollection(session) != SearchResult::Connected) {
-            err << "quilletctl: no mouse found (vendor 0x0C45, product 0x7643), or " << AccessHint()
-                << "\n";
-            return kExitNoDevice;
-        }
-    }
-    MouseModel model;
-    const int read = ReadMouse(session, model);
-    if (read != 1) {
-        err << "quilletctl: the mouse could not be read (" << read << ")\n";
+    // The same save as the key page's button, on the mouse's controller.
+    ProfileSaveWatch saveFailed;
+    MouseController mouse(backend, TransportTiming{}, folders->store.get(), CommandTiming());
+    mouse.SetObserver(&saveFailed);
+    if (!ConnectMouse(mouse, backend, err)) return kExitNoDevice;
+    // The device profile is written back with the key layer: it keeps its own record and
+    // pointer values, as it does in the program, where the profile was loaded at the arrival.
+    mouse.LoadStoredSettings();
+    mouse.LoadStoredDeviceProfile();
+    MouseReadReport report;
+    const int read = mouse.ReadAllNow(&report);
+    // The read's own re-stores are not sent; the save sends what it says.
+    mouse.DiscardPendingNow();
+    if (read != kResultSuccess) {
+        err << "quilletctl: the mouse could not be read (" << read << ")";
+        if (!report.failedStep.empty()) err << " at " << report.failedStep;
+        err << "\n";
         return kExitDevice;
     }
-    const MacroLibrary library(DeviceKind::Mouse, folders->folder);
-    const CursorScripts scripts(folders->folder, folders->program);
-    const KeyPageSaveResult r = SaveKeyPage(session, MouseKeyPageSave(model, library, &scripts));
+    KeyPageSaveResult r;
+    mouse.SaveKeyPageNow(&r);
     PrintTransfer("cursor scripts", r.scripts, out);
     PrintTransfer("macros", r.macros, out);
-    out << "key layer " << model.ActiveLayer() << ": " << (r.keyLayerSent ? "sent" : "not sent")
-        << "\n";
-    if (r.saveProfiles &&
-        folders->store->SaveSelectedProfile(DeviceKind::Mouse, ProfileFamily::Device, model) ==
-            SaveResult::WriteFailed)
-        err << "quilletctl: the selected device profile could not be saved\n";
+    out << "key layer " << mouse.Model().ActiveLayer() << ": "
+        << (r.keyLayerSent ? "sent" : "not sent") << "\n";
+    if (saveFailed.Failed()) err << "quilletctl: the selected device profile could not be saved\n";
     if (r.Ok()) return kExitOk;
     err << "quilletctl: " << r.detail << "\n";
     return r.macros.status == TransferStatus::TooLarge ? kExitRefused : kExitDevice;

@@ -33,14 +33,6 @@ constexpr int kExitDeviceError = 4;
 constexpr int kExitRefused = 5;
 constexpr int kExitFiles = 6;
 
-// The tool sends and saves only when it says so (FlushNow): no timer of the controller's may
-// send a record that has not been read from the mouse yet.
-ControllerTiming CommandTiming() {
-    constexpr std::chrono::hours kNever{24};
-    // A factory reset is still read back after the mouse's usual moment.
-    return {kNever, kNever, kNever, kNever, std::chrono::milliseconds(500)};
-}
-
 std::string Hex4(uint32_t value) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "0x%04X", value);
@@ -72,27 +64,6 @@ std::optional<std::string> DeniedMousePath(HidBackend* backend) {
             backend->DiagnoseOpenFailure(*path) == HidOpenFailure::AccessDenied)
             return path;
     return std::nullopt;
-}
-
-// Opens the mouse's configuration collection or says why not.
-bool ConnectMouse(MouseController& mouse, HidBackend* backend, std::ostream& err) {
-    switch (mouse.ConnectNow()) {
-        case SearchResult::Connected:
-            return true;
-        case SearchResult::NotFound:
-            if (auto denied = DeniedMousePath(backend)) {
-                err << "quilletctl: permission denied opening the mouse at " << *denied << ": "
-                    << AccessHint() << "\n";
-                return false;
-            }
-            err << "quilletctl: no mouse found (vendor 0x0C45, product 0x7643); is it plugged in "
-                   "and may this user open it?\n";
-            return false;
-        case SearchResult::EnumerationFailed:
-            err << "quilletctl: the HID interfaces could not be listed\n";
-            return false;
-    }
-    return false;
 }
 
 const char* Describe(int result) {
@@ -409,6 +380,35 @@ class FailureLog : public ControllerObserver {
 };
 
 }  // namespace
+
+// The tool sends and saves only when it says so (FlushNow): no timer of the controller's may
+// send a record that has not been read from the mouse yet.
+ControllerTiming CommandTiming() {
+    constexpr std::chrono::hours kNever{24};
+    // A factory reset is still read back after the mouse's usual moment.
+    return {kNever, kNever, kNever, kNever, std::chrono::milliseconds(500)};
+}
+
+// Opens the mouse's configuration collection or says why not.
+bool ConnectMouse(MouseController& mouse, HidBackend* backend, std::ostream& err) {
+    switch (mouse.ConnectNow()) {
+        case SearchResult::Connected:
+            return true;
+        case SearchResult::NotFound:
+            if (auto denied = DeniedMousePath(backend)) {
+                err << "quilletctl: permission denied opening the mouse at " << *denied << ": "
+                    << AccessHint() << "\n";
+                return false;
+            }
+            err << "quilletctl: no mouse found (vendor 0x0C45, product 0x7643); is it plugged in "
+                   "and may this user open it?\n";
+            return false;
+        case SearchResult::EnumerationFailed:
+            err << "quilletctl: the HID interfaces could not be listed\n";
+            return false;
+    }
+    return false;
+}
 
 const char* AccessHint() {
 #if defined(_WIN32)

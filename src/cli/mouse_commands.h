@@ -11,7 +11,9 @@
 
 namespace vq {
 class HidBackend;
-}
+class MouseController;
+struct ControllerTiming;
+}  // namespace vq
 
 namespace vq::cli {
 
@@ -25,6 +27,12 @@ struct MouseOptions {
 
 // Why this user may not open a device of ours, for the messages that say so.
 const char* AccessHint();
+
+// The controller timing of a command: nothing is sent or saved by a timer, only when the command
+// says so.
+ControllerTiming CommandTiming();
+// Opens the mouse's configuration collection through its controller, or says why not.
+bool ConnectMouse(MouseController& mouse, HidBackend* backend, std::ostream& err);
 
 // The mouse's information record (after the full read).
 int InfoCommand(HidBackend* backend, std::ostream& out, std::ostream& err);

@@ -140,7 +140,8 @@ TEST_F(KeyPageSaveOnTheWire, ThreeMacrosLandInMacroMemoryAndTheKeyLayerFollows) 
     EXPECT_EQ(keys[9], 0x70);
     EXPECT_EQ(keys[10], 2);
 
-    ASSERT_FALSE(steps.empty());
+    // One step for every report exchanged, chunks included, after the first at 0.
+    ASSERT_EQ(steps.size(), requests.size() + 1);
     EXPECT_EQ(steps.front().first, 0);
     EXPECT_EQ(steps.back().first, steps.back().second);
     EXPECT_EQ(steps.back().second, static_cast<int>(requests.size()));

@@ -443,3 +443,70 @@ TEST(MouseFacts, SpeedDpiSensorAndNames) {
 
 }  // namespace
 }  // namespace vq::test
+
+namespace vq::test {
+namespace {
+
+TEST_F(MouseControllerTest, AMacroDeletionRepairsTheLayersAndTheStoredProfilesButtons) {
+    // The stored device profile's layer 0 plays macros 2 and 3 (indices 1 and 2).
+    EditStoredProfile(ProfileFamily::Device, [](MouseModel& m) {
+        m.SetButtonAssignment(0, 3, {0x70, 1, 0});
+        m.SetButtonAssignment(0, 4, {0x71, 2, 5});
+    });
+    Make();
+    ASSERT_EQ(controller->ReadAllNow(), kResultSuccess);
+    controller->DiscardPendingNow();
+    controller->AssignButton(5, {0x70, 1, 0});
+    controller->AssignButton(6, {0x70, 2, 0});
+    controller->AssignButton(7, {0x70, 0, 0});
+    Idle();
+    const int layer = controller->Model().ActiveLayer();
+    const KeyAssignment factory5 = controller->Model().FactoryAssignment(5);
+    bus.ClearTranscript();
+
+    controller->RepairMacroKeys(1);
+    Idle();
+    const MouseModel& model = controller->Model();
+    EXPECT_EQ(model.ButtonAssignment(layer, 5), factory5);
+    EXPECT_EQ(model.ButtonAssignment(layer, 6), (KeyAssignment{0x70, 1, 0}));
+    EXPECT_EQ(model.ButtonAssignment(layer, 7), (KeyAssignment{0x70, 0, 0}));
+    // The profile on disk follows: its macro 3 is now index 1, its macro 2 is gone.
+    const std::vector<uint8_t> device = PayloadOf(ProfileFamily::Device);
+    EXPECT_EQ(KeyAssignment::At(device, 4), (KeyAssignment{0x71, 1, 5}));
+    EXPECT_NE(KeyAssignment::At(device, 3).type, 0x70);
+    // Nothing went to the mouse.
+    EXPECT_TRUE(Requests().empty());
+}
+
+TEST_F(MouseControllerTest, TheScriptSendReportsEveryChunkAndLandsTheImage) {
+    ASSERT_TRUE(store.KindFolder(DeviceKind::Mouse));
+    MacroLibrary library(DeviceKind::Mouse, *store.KindFolder(DeviceKind::Mouse));
+    ASSERT_TRUE(library.SeedCursorScripts(VQ_PROGRAM_DIR));
+    Make();
+    struct Events : ControllerObserver {
+        void OnControllerEvent(const ControllerEvent& e) override {
+            std::lock_guard lock(mutex);
+            if (e.type == ControllerEventType::Progress) progress.push_back(e.value);
+        }
+        std::mutex mutex;
+        std::vector<int> progress;
+    } events;
+    controller->SetObserver(&events);
+    const TransferResult sent = controller->SendCursorScriptsNow();
+    controller->SetObserver(nullptr);
+    ASSERT_EQ(sent.status, TransferStatus::Sent) << sent.detail;
+    EXPECT_EQ(sent.bytes, 2920u);
+    // Begin, 53 chunks, End.
+    EXPECT_EQ(Requests().size(), 55u);
+    const std::vector<uint8_t> memory = mouse->ScriptMemory();
+    EXPECT_EQ(memory[0] | (memory[1] << 8), 0x55AA);
+    EXPECT_EQ(memory[2] | (memory[3] << 8), 2920);
+    std::lock_guard lock(events.mutex);
+    ASSERT_GE(events.progress.size(), 50u);  // a step for (nearly) every report
+    EXPECT_EQ(events.progress.front(), 0);
+    EXPECT_EQ(events.progress[events.progress.size() - 2], 100);
+    EXPECT_EQ(events.progress.back(), -1);
+}
+
+}  // namespace
+}  // namespace vq::test

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <thread>
 
+#include "core/keyboard/keyboard_defaults.h"
 #include "core/keyboard/keyboard_layout.h"
 #include "core/macro/key_page_save.h"
 #include "core/macro/macro_file.h"
+#include "core/macro/macro_library_ops.h"
 #include "core/profile/profile_store.h"
 #include "core/util/log.h"
 
@@ -81,6 +83,20 @@ KeyboardController::KeyboardController(HidBackend* backend, TransportTiming tran
 
 KeyboardController::~KeyboardController() {
     Shutdown();
+}
+
+void KeyboardController::RepairMacroKeys(int deleted) {
+    if (deleted < 0) return;
+    Post([this, deleted] {
+        RepairKeyboardKeysAfterDelete(model_, deleted);
+        if (Store() && !RepairProfilesAfterDelete(*Store(), DeviceKind::Keyboard, deleted,
+                                                  KeyLayerImage(DefaultKeyboardKeyLayer())))
+            EmitFailed("repairing the profiles' keys after a macro was deleted", 0);
+        ControllerEvent changed;
+        changed.type = ControllerEventType::ModelChanged;
+        changed.update = ModelUpdate::ButtonAssigned;
+        Emit(changed);
+    });
 }
 
 void KeyboardController::Finish(ReadBackResult result, ModelUpdate update) {

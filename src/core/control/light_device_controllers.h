@@ -76,6 +76,11 @@ class KeyboardController : public DeviceController {
     void OnDeviceEvent(DeviceEvent event);
     // Marks the live record changed (light edits of the keyboard page).
     void MarkRecordChanged(unsigned families);
+    // After macro `deleted` left the keyboard's library: keys that played it get their factory
+    // function back, keys that played a later macro follow it to its new index, in the model's
+    // layers and in every stored device and key profile. Nothing is sent; the answer is a
+    // ModelChanged event with ModelUpdate::ButtonAssigned.
+    void RepairMacroKeys(int deleted);
 
   protected:
     std::optional<int> SendDirtyRecord() override;

@@ -6,7 +6,9 @@
 #include "core/macro/cursor_scripts.h"
 #include "core/macro/key_page_save.h"
 #include "core/macro/macro_file.h"
+#include "core/macro/macro_library_ops.h"
 #include "core/mouse/button_panel.h"
+#include "core/mouse/mouse_defaults.h"
 #include "core/mouse/mouse_device.h"
 #include "core/mouse/mouse_facts.h"
 #include "core/profile/profile_store.h"
@@ -424,13 +426,25 @@ void MouseController::SaveKeyPage() {
     Post([this] { RunSaveKeyPage(); });
 }
 
-int MouseController::SaveKeyPageNow() {
+int MouseController::SaveKeyPageNow(KeyPageSaveResult* out) {
     int result = 0;
-    executor_->RunAndWait([&] { result = RunSaveKeyPage(); });
+    executor_->RunAndWait([&] { result = RunSaveKeyPage(out); });
     return result;
 }
 
-int MouseController::RunSaveKeyPage() {
+TransferProgress MouseController::ProgressEvents(int shown) {
+    return [this, shown](int done, int total) mutable {
+        const int percent = total > 0 ? done * 100 / total : 100;
+        if (percent == shown) return;
+        shown = percent;
+        ControllerEvent step;
+        step.type = ControllerEventType::Progress;
+        step.value = percent;
+        Emit(step);
+    };
+}
+
+int MouseController::RunSaveKeyPage(KeyPageSaveResult* out) {
     const std::optional<std::filesystem::path> folder =
         Store() ? Store()->KindFolder(DeviceKind::Mouse) : std::nullopt;
     if (!folder) {
@@ -444,13 +458,9 @@ int MouseController::RunSaveKeyPage() {
     Emit(progress);
     const MacroLibrary library(DeviceKind::Mouse, *folder);
     const CursorScripts scripts(*folder, Store()->ProgramFolder());
-    const KeyPageSaveResult r = vq::SaveKeyPage(
-        Session(), MouseKeyPageSave(model_, library, &scripts), [this](int done, int total) {
-            ControllerEvent step;
-            step.type = ControllerEventType::Progress;
-            step.value = total > 0 ? done * 100 / total : 100;
-            Emit(step);
-        });
+    const KeyPageSaveResult r =
+        vq::SaveKeyPage(Session(), MouseKeyPageSave(model_, library, &scripts), ProgressEvents(0));
+    if (out) *out = r;
     if (!r.Ok()) {
         Logf(LogLevel::Warning, "the key page's save stopped: %s", r.detail.c_str());
         ControllerEvent failed;
@@ -468,6 +478,95 @@ int MouseController::RunSaveKeyPage() {
     progress.value = -1;
     Emit(progress);
     return r.keyLayerSent ? r.keyLayer : 0;
+}
+
+// ---- macros and cursor scripts ----------------------------------------------------------------
+
+void MouseController::RepairMacroKeys(int deleted) {
+    if (deleted < 0) return;
+    Post([this, deleted] {
+        // The buttons go back to the mouse's own factory functions when the mouse has told
+        // them, else to the program's.
+        const KeyLayerImage factory =
+            model_.HasInfo() ? model_.FactoryBlock() : KeyLayerImage(DefaultMouseKeyLayer());
+        KeyRepairCount layers;
+        for (int l = 0; l < kMouseSlots; ++l) {
+            std::optional<MouseKeyLayer> layer = model_.KeyLayer(l);
+            if (!layer) continue;
+            const KeyRepairCount part =
+                RepairLayerAfterDelete(*layer, factory, kMouseMacroEntries, deleted);
+            if (part.restored + part.renumbered == 0) continue;
+            model_.SetKeyLayer(l, *layer);
+            layers.restored += part.restored;
+            layers.renumbered += part.renumbered;
+        }
+        if (Store()) {
+            KeyRepairCount files;
+            if (!RepairProfilesAfterDelete(*Store(), DeviceKind::Mouse, deleted, factory, &files))
+                EmitFailed("repairing the profiles' buttons after a macro was deleted", 0);
+            Logf(LogLevel::Info,
+                 "macro %d deleted: %d buttons restored and %d renumbered on the mouse's layers, "
+                 "%d and %d in the profiles",
+                 deleted, layers.restored, layers.renumbered, files.restored, files.renumbered);
+        }
+        EmitModelChanged(ModelUpdate::ButtonAssigned, false);
+    });
+}
+
+void MouseController::SendCursorScripts() {
+    Post([this] { RunSendCursorScripts(); });
+}
+
+TransferResult MouseController::SendCursorScriptsNow() {
+    TransferResult result;
+    executor_->RunAndWait([&] { result = RunSendCursorScripts(); });
+    return result;
+}
+
+TransferResult MouseController::RunSendCursorScripts() {
+    TransferResult result;
+    const std::optional<std::filesystem::path> folder =
+        Store() ? Store()->KindFolder(DeviceKind::Mouse) : std::nullopt;
+    if (!folder) {
+        result.status = TransferStatus::NothingToSend;
+        result.detail = "the mouse's folder is not there; no scripts were sent";
+        Log(LogLevel::Warning, result.detail);
+        return result;
+    }
+    const CursorScripts scripts(*folder, Store()->ProgramFolder());
+    const std::vector<std::vector<MacroAction>> all = scripts.ReadAll();
+    const std::optional<std::vector<uint8_t>> image =
+        all.empty() ? std::nullopt : BuildScriptImage(all);
+    const int total = image ? 2 + ImageReports(image->size()) : 0;
+    TransferProgress progress = ProgressEvents();
+    int done = 0;
+    progress(done, total);
+    result = TransferCursorScripts(Session(), all, [&] { progress(++done, total); });
+    if (result.status == TransferStatus::Failed) {
+        ControllerEvent failed;
+        failed.type = ControllerEventType::Failed;
+        failed.what = result.detail;
+        failed.result = result.command;
+        failed.textId = result.textId;
+        Emit(failed);
+    } else if (result.status == TransferStatus::TooLarge) {
+        // Not sent and, as the program has always done, not a message: the log says it.
+        Log(LogLevel::Warning, result.detail);
+    }
+    ControllerEvent over;
+    over.type = ControllerEventType::Progress;
+    over.value = -1;
+    Emit(over);
+    return result;
+}
+
+void MouseController::LoadStoredDeviceProfile() {
+    Post([this] {
+        if (!Store()) return;
+        const int select = Store()->StoredSelection(DeviceKind::Mouse, ProfileFamily::Device);
+        if (select >= 0)
+            Store()->LoadProfile(DeviceKind::Mouse, ProfileFamily::Device, select, model_);
+    });
 }
 
 // ---- the computer's pointer --------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include "core/control/device_controller.h"
 #include "core/device/presence.h"
+#include "core/macro/key_page_save.h"
 #include "core/mouse/mouse_device.h"
 #include "core/mouse/mouse_model.h"
 #include "core/mouse/pointer_settings.h"
@@ -96,7 +97,23 @@ class MouseController : public DeviceController, public PresenceObserver {
     // the message to show (`value` carries its number, if any). Progress events run from 0 to
     // 100 and end with -1. Returns the key layer's result (0 when it was not sent).
     void SaveKeyPage();
-    int SaveKeyPageNow();
+    // `result`, when given, gets what each step did (for the command-line tool).
+    int SaveKeyPageNow(KeyPageSaveResult* result = nullptr);
+
+    // ---- macros and cursor scripts
+    // After macro `deleted` left the library: a button that played it gets its factory function
+    // back and a button that played a later macro follows it to its new index, in the five key
+    // layers and in the key layer of every stored device and key profile. Nothing is sent. The
+    // answer is a ModelChanged event with ModelUpdate::ButtonAssigned.
+    void RepairMacroKeys(int deleted);
+    // The script page's send: the four cursor scripts as one image (Begin, WriteScriptData in
+    // chunks, End). Progress events per report, then -1; a write the mouse refused or did not
+    // answer is a Failed event with the message to show.
+    void SendCursorScripts();
+    TransferResult SendCursorScriptsNow();
+    // Loads the selected device profile into the model without sending anything (the tool's
+    // save keeps the profile's record when it writes the profile back).
+    void LoadStoredDeviceProfile();
 
     // ---- the computer's pointer
     // Where pointer speed and wheel lines are applied (null: nowhere). Set before the first
@@ -139,7 +156,11 @@ class MouseController : public DeviceController, public PresenceObserver {
     void RunArrival();
 
     int RunSaveKeyLayer();
-    int RunSaveKeyPage();
+    int RunSaveKeyPage(KeyPageSaveResult* out = nullptr);
+    TransferResult RunSendCursorScripts();
+    // Progress events for `done` of `total` reports, one per whole percent (`shown`: the one
+    // already shown).
+    TransferProgress ProgressEvents(int shown = -1);
     // True (and a Failed event with "message_text_6") when `code` would take the left click
     // from the only button of the layer that has it.
     bool KeepsTheOnlyLeftClick(int layer, int button, const KeyAssignment& code);

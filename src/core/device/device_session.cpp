@@ -423,7 +423,8 @@ int DeviceSession::ReadChunked(Command command, std::span<uint8_t> destination, 
 }
 
 int DeviceSession::WriteChunked(Command command, Transport transport,
-                                std::span<const uint8_t> source, size_t total, uint16_t base) {
+                                std::span<const uint8_t> source, size_t total, uint16_t base,
+                                const std::function<void()>& chunkSent) {
     if (source.size() < total) {
         Logf(LogLevel::Error, "block write of %zu bytes from %zu refused", total, source.size());
         return kResultNoAnswer;
@@ -444,6 +445,7 @@ int DeviceSession::WriteChunked(Command command, Transport transport,
         request.SetData(source.subspan(position, chunk));
         const int result = Exchange(transport, request, answer);
         if (result != kResultSuccess) return result;
+        if (chunkSent) chunkSent();
     }
     return kResultSuccess;
 }
@@ -458,10 +460,11 @@ int DeviceSession::ReadIndexedBlock(std::span<uint8_t> destination, int index) {
                        static_cast<uint16_t>(index * kIndexedBlockStride));
 }
 
-int DeviceSession::WriteIndexedBlock(std::span<const uint8_t> source, int index) {
+int DeviceSession::WriteIndexedBlock(std::span<const uint8_t> source, int index,
+                                     const std::function<void()>& chunkSent) {
     if (index < 0 || index > kMaxBlockIndex) return kResultBadIndex;
     return WriteChunked(Command::WriteIndexedBlock, Transport::Normal, source, BlockLength(),
-                        static_cast<uint16_t>(index * kIndexedBlockStride));
+                        static_cast<uint16_t>(index * kIndexedBlockStride), chunkSent);
 }
 
 int DeviceSession::FactoryReset() {
@@ -475,12 +478,16 @@ int DeviceSession::WriteLightFrame(std::span<const uint8_t> source) {
     return WriteChunked(Command::WriteLightFrame, Transport::Stream, source, source.size(), 0);
 }
 
-int DeviceSession::WriteMacroData(std::span<const uint8_t> source) {
-    return WriteChunked(Command::WriteMacroData, Transport::Normal, source, source.size(), 0);
+int DeviceSession::WriteMacroData(std::span<const uint8_t> source,
+                                  const std::function<void()>& chunkSent) {
+    return WriteChunked(Command::WriteMacroData, Transport::Normal, source, source.size(), 0,
+                        chunkSent);
 }
 
-int DeviceSession::WriteScriptData(std::span<const uint8_t> source) {
-    return WriteChunked(Command::WriteScriptData, Transport::Normal, source, source.size(), 0);
+int DeviceSession::WriteScriptData(std::span<const uint8_t> source,
+                                   const std::function<void()>& chunkSent) {
+    return WriteChunked(Command::WriteScriptData, Transport::Normal, source, source.size(), 0,
+                        chunkSent);
 }
 
 }  // namespace vq

@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -95,7 +96,8 @@ class DeviceSession {
     // pass that holds it may issue commands.
     std::recursive_mutex& IoLock() { return ioLock_; }
 
-    // ---- commands (results: CommandResult)
+    // ---- commands (results: CommandResult). `chunkSent`, where given, runs after each 56-byte
+    // chunk the device took (for progress).
     int Begin();
     int End();
     int ReadInfo(std::span<uint8_t, kInfoSize> destination);
@@ -106,11 +108,14 @@ class DeviceSession {
     // BlockLength() bytes into destination.
     int ReadBlock(std::span<uint8_t> destination);
     int ReadIndexedBlock(std::span<uint8_t> destination, int index);
-    int WriteIndexedBlock(std::span<const uint8_t> source, int index);
+    int WriteIndexedBlock(std::span<const uint8_t> source, int index,
+                          const std::function<void()>& chunkSent = {});
     int FactoryReset();
     int WriteLightFrame(std::span<const uint8_t> source);
-    int WriteMacroData(std::span<const uint8_t> source);
-    int WriteScriptData(std::span<const uint8_t> source);
+    int WriteMacroData(std::span<const uint8_t> source,
+                       const std::function<void()>& chunkSent = {});
+    int WriteScriptData(std::span<const uint8_t> source,
+                        const std::function<void()>& chunkSent = {});
 
     // ---- transport (public for tests and tools; commands use them)
     int Transact(std::span<const uint8_t> request, std::span<uint8_t> answer, size_t* outCount);
@@ -150,7 +155,7 @@ class DeviceSession {
     int Exchange(Transport transport, CommandReport& request, CommandReport& answer);
     int ReadChunked(Command command, std::span<uint8_t> destination, uint16_t total, uint16_t base);
     int WriteChunked(Command command, Transport transport, std::span<const uint8_t> source,
-                     size_t total, uint16_t base);
+                     size_t total, uint16_t base, const std::function<void()>& chunkSent = {});
 
     std::atomic<uint16_t> blockLength_{kMaxBlockLength};
     std::atomic<uint16_t> vendorId_{0}, productId_{0}, usage_{0}, usagePage_{0};

@@ -228,7 +228,8 @@ std::optional<std::vector<uint8_t>> BuildScriptImage(
 }
 
 TransferResult TransferCursorScripts(DeviceSession& session,
-                                     std::span<const std::vector<MacroAction>> scripts) {
+                                     std::span<const std::vector<MacroAction>> scripts,
+                                     const std::function<void()>& reportSent) {
     TransferResult result;
     if (scripts.empty()) {
         result.status = TransferStatus::NothingToSend;
@@ -247,7 +248,7 @@ TransferResult TransferCursorScripts(DeviceSession& session,
         Logf(LogLevel::Error, "%s", result.detail.c_str());
         return result;
     }
-    return SendImage(session, ImageMemory::Script, *image);
+    return SendImage(session, ImageMemory::Script, *image, reportSent);
 }
 
 }  // namespace vq

@@ -109,7 +109,9 @@ std::optional<std::vector<uint8_t>> BuildScriptImage(
 
 // The script page's send: Begin, WriteScriptData with the image, End. No scripts: nothing sent.
 // An image over 3072 bytes is not sent (TooLarge, said in `detail`).
+// `reportSent` as SendImage's.
 TransferResult TransferCursorScripts(DeviceSession& session,
-                                     std::span<const std::vector<MacroAction>> scripts);
+                                     std::span<const std::vector<MacroAction>> scripts,
+                                     const std::function<void()>& reportSent = {});
 
 }  // namespace vq

@@ -1,6 +1,7 @@
 #include "core/macro/key_page_save.h"
 
 #include <algorithm>
+#include <functional>
 #include <new>
 
 #include "core/device/command_report.h"
@@ -94,14 +95,16 @@ KeyPageSaveResult SaveKeyPage(DeviceSession& session, const KeyPageSave& save,
     if (macroBytes > 0 && macrosFit) total += ExchangeReports(macroBytes);
     Progress bar(progress, total);
 
+    // Every report exchanged moves the bar.
+    const std::function<void()> reportSent = [&bar] { bar.Add(1); };
+
     // 1. The cursor scripts.
     if (!save.scripts.empty()) {
-        result.scripts = TransferCursorScripts(session, save.scripts);
+        result.scripts = TransferCursorScripts(session, save.scripts, reportSent);
         if (result.scripts.status == TransferStatus::Failed) {
             Stop(result, result.scripts);
             return result;
         }
-        if (scriptImage) bar.Add(ExchangeReports(scriptImage->size()));
     } else {
         result.scripts.status = TransferStatus::NothingToSend;
     }
@@ -137,19 +140,20 @@ KeyPageSaveResult SaveKeyPage(DeviceSession& session, const KeyPageSave& save,
             Stop(result, result.macros);
             return result;
         }
-        result.macros = SendImage(session, ImageMemory::Macro, *image);
+        result.macros = SendImage(session, ImageMemory::Macro, *image, reportSent);
         if (result.macros.status == TransferStatus::Failed) {
             Stop(result, result.macros);
             return result;
         }
-        bar.Add(ExchangeReports(macroBytes));
     }
 
     // 3. The key layer of the current slot.
     if (!session.IsConnected()) return result;
     session.Begin();
-    result.keyLayer = session.WriteIndexedBlock(save.keyLayer, save.layerIndex);
+    reportSent();
+    result.keyLayer = session.WriteIndexedBlock(save.keyLayer, save.layerIndex, reportSent);
     session.End();
+    reportSent();
     result.keyLayerSent = result.keyLayer == kResultSuccess;
     if (!result.keyLayerSent) {
         result.textId = result.keyLayer == kResultNoAnswer ? "message_text_19" : "message_text_10";
@@ -158,7 +162,6 @@ KeyPageSaveResult SaveKeyPage(DeviceSession& session, const KeyPageSave& save,
         Logf(LogLevel::Error, "key page save: %s", result.detail.c_str());
         return result;
     }
-    bar.Add(layerReports);
     return result;
 }
 

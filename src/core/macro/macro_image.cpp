@@ -100,8 +100,8 @@ int ImageReports(size_t bytes) {
     return static_cast<int>((bytes + kReportDataSize - 1) / kReportDataSize);
 }
 
-TransferResult SendImage(DeviceSession& session, ImageMemory memory,
-                         std::span<const uint8_t> image) {
+TransferResult SendImage(DeviceSession& session, ImageMemory memory, std::span<const uint8_t> image,
+                         const std::function<void()>& reportSent) {
     TransferResult result;
     result.bytes = image.size();
     if (!session.IsConnected()) {
@@ -112,9 +112,11 @@ TransferResult SendImage(DeviceSession& session, ImageMemory memory,
         return result;
     }
     session.Begin();  // an exchange goes on after a failed Begin; the write decides
-    const int written = memory == ImageMemory::Macro ? session.WriteMacroData(image)
-                                                     : session.WriteScriptData(image);
+    if (reportSent) reportSent();
+    const int written = memory == ImageMemory::Macro ? session.WriteMacroData(image, reportSent)
+                                                     : session.WriteScriptData(image, reportSent);
     session.End();
+    if (reportSent) reportSent();
     if (written == kResultSuccess) {
         result.detail = std::string("sent ") + std::to_string(image.size()) + " bytes of " +
                         MemoryName(memory) + " data";

@@ -81,7 +81,8 @@ int ImageReports(size_t bytes);
 // Begin, the image in 56-byte chunks (WriteMacroData or WriteScriptData), End. End is sent
 // after a failed write too, to close the exchange. A refusal (-102, -103) or a lost link gives
 // "message_text_10", no answer "message_text_19".
-TransferResult SendImage(DeviceSession& session, ImageMemory memory,
-                         std::span<const uint8_t> image);
+// `reportSent`, when given, runs after Begin, after each chunk the device took and after End.
+TransferResult SendImage(DeviceSession& session, ImageMemory memory, std::span<const uint8_t> image,
+                         const std::function<void()>& reportSent = {});
 
 }  // namespace vq
