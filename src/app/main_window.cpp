@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPalette>
+#include <QProgressBar>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStackedWidget>
@@ -429,12 +430,22 @@ void CMainWnd::OnControllerEvent(const ControllerEvent& event) {
                     same->hide();
             break;
         case ControllerEventType::Progress:
+            if (event.value >= 0) {
+                // The bar shows how much of the transfer is done.
+                if (auto* bar = Control<QProgressBar>("setting_progress")) {
+                    bar->setRange(0, 100);
+                    bar->setValue(std::min(event.value, 100));
+                }
+                Timer(WindowTimer::ProgressHide).stop();
+            }
             HandleMessage(event.value >= 0 ? WindowMessage::ProgressShow
                                            : WindowMessage::ProgressDone);
             break;
         case ControllerEventType::Failed:
+            // A text with a number ("remove at least %d macro steps") gets the event's.
             if (!event.textId.empty())
-                ShowMessage(this, {}, QString::fromStdString(event.textId), true);
+                ShowMessage(this, {}, QString::fromStdString(event.textId), true,
+                            {QString::number(event.value)});
             else
                 Logf(LogLevel::Warning, "%s: %s failed (result %d)", DeviceKindPrefix(event.kind),
                      event.what.c_str(), event.result);

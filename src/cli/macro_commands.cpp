@@ -327,7 +327,7 @@ int MouseSaveCommand(HidBackend* backend, const FileOptions& files, std::ostream
     if (!folders) return kExitFiles;
     // The same save as the key page's button, on the mouse's controller.
     ProfileSaveWatch saveFailed;
-    MouseController mouse(backend, TransportTiming{}, folders->store.get(), CommandTiming());
+    MouseController mouse(backend, TransportTiming{}, folders->store.get(), MouseCommandTiming());
     mouse.SetObserver(&saveFailed);
     if (!ConnectMouse(mouse, backend, err)) return kExitNoDevice;
     // The device profile is written back with the key layer: it keeps its own record and

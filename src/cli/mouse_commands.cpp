@@ -383,7 +383,7 @@ class FailureLog : public ControllerObserver {
 
 // The tool sends and saves only when it says so (FlushNow): no timer of the controller's may
 // send a record that has not been read from the mouse yet.
-ControllerTiming CommandTiming() {
+ControllerTiming MouseCommandTiming() {
     constexpr std::chrono::hours kNever{24};
     // A factory reset is still read back after the mouse's usual moment.
     return {kNever, kNever, kNever, kNever, std::chrono::milliseconds(500)};
@@ -420,7 +420,7 @@ const char* AccessHint() {
 }
 
 int InfoCommand(HidBackend* backend, std::ostream& out, std::ostream& err) {
-    MouseController mouse(backend, TransportTiming{}, nullptr, CommandTiming());
+    MouseController mouse(backend, TransportTiming{}, nullptr, MouseCommandTiming());
     if (!ConnectMouse(mouse, backend, err)) return kExitNoDevice;
     MouseReadReport report;
     const int result = mouse.ReadAllNow(&report);
@@ -437,7 +437,7 @@ int InfoCommand(HidBackend* backend, std::ostream& out, std::ostream& err) {
 
 int ReadCommand(HidBackend* backend, const MouseOptions& options, std::ostream& out,
                 std::ostream& err) {
-    MouseController mouse(backend, TransportTiming{}, nullptr, CommandTiming());
+    MouseController mouse(backend, TransportTiming{}, nullptr, MouseCommandTiming());
     if (!ConnectMouse(mouse, backend, err)) return kExitNoDevice;
     MouseReadReport report;
     const std::optional<int> failed = ReadBoth(mouse, report, err);
@@ -513,7 +513,7 @@ int MouseCommand(HidBackend* backend, const FileOptions& files, const MouseOptio
     const std::string& verb = operands[0];
     const std::unique_ptr<ProfileStore> store = CommandStore(files);
     FailureLog failures;
-    MouseController mouse(backend, TransportTiming{}, store.get(), CommandTiming());
+    MouseController mouse(backend, TransportTiming{}, store.get(), MouseCommandTiming());
     mouse.SetObserver(&failures);
     if (!ConnectMouse(mouse, backend, err)) return kExitNoDevice;
     // The pointer speed lives only in the light profile: known before the profiles are saved.

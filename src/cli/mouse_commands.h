@@ -28,9 +28,9 @@ struct MouseOptions {
 // Why this user may not open a device of ours, for the messages that say so.
 const char* AccessHint();
 
-// The controller timing of a command: nothing is sent or saved by a timer, only when the command
-// says so.
-ControllerTiming CommandTiming();
+// The controller timing of a mouse command: nothing is sent or saved by a timer, only when the
+// command says so.
+ControllerTiming MouseCommandTiming();
 // Opens the mouse's configuration collection through its controller, or says why not.
 bool ConnectMouse(MouseController& mouse, HidBackend* backend, std::ostream& err);
 

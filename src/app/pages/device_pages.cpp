@@ -19,15 +19,36 @@ DevicePages::DevicePages(CMainWnd& window, DeviceHub& h)
       keyboardLight(window, h),
       keyboardKeys(window, h),
       mousepadLight(window, h),
-      profiles(window, h) {
+      profiles(window, h),
+      mouseMacros(window, h, DeviceKind::Mouse),
+      keyboardMacros(window, h, DeviceKind::Keyboard),
+      cursor(window, h) {
     // Where the desktop's input cannot be captured, keys are taken in the window.
     if (!capture) capture = std::make_unique<WindowKeyCapture>(&window);
     buttons.SetInputCapture(capture.get());
     keyboardKeys.SetInputCapture(capture.get());
+    // One capture at a time: the key pages' single key or a macro page's recording.
+    for (MacroPage* macros : {&mouseMacros, &keyboardMacros}) {
+        macros->SetInputCapture(capture.get());
+        macros->OnCaptureWanted([this] {
+            buttons.EndKeyCapture();
+            keyboardKeys.EndKeyCapture();
+            mouseMacros.EndRecording();
+            keyboardMacros.EndRecording();
+        });
+    }
+    // The key pages' macro choices and the labels of keys that play macros follow the library.
+    mouseMacros.OnLibraryChanged([this] {
+        buttons.ReloadMacroNames();
+        buttons.RefreshButtonLabels(hub.Mouse().Model().ActiveLayer());
+    });
+    keyboardMacros.OnLibraryChanged([this] { keyboardKeys.ReloadMacroNames(); });
     // A capture ends when the window is no longer the active one.
     window.OnDeactivate([this] {
         buttons.EndKeyCapture();
         keyboardKeys.EndKeyCapture();
+        mouseMacros.EndRecording();
+        keyboardMacros.EndRecording();
     });
     // Before the first command: the controller reads and applies the system's values.
     if (!hub.Mouse().SystemPointer()) hub.Mouse().SetSystemPointer(pointerTarget.get());
@@ -42,11 +63,18 @@ DevicePages::DevicePages(CMainWnd& window, DeviceHub& h)
     window.Router().On("click", "ms_deng_same_mode",
                        [this](const Notification&) { hub.StartLightSync(2); });
     profiles.Register();
+    mouseMacros.Register();
+    keyboardMacros.Register();
+    cursor.Register();
 }
 
 DevicePages::~DevicePages() {
     buttons.SetInputCapture(nullptr);
     keyboardKeys.SetInputCapture(nullptr);
+    mouseMacros.EndRecording();
+    keyboardMacros.EndRecording();
+    mouseMacros.SetInputCapture(nullptr);
+    keyboardMacros.SetInputCapture(nullptr);
     if (hub.Mouse().SystemPointer() == pointerTarget.get()) hub.Mouse().SetSystemPointer(nullptr);
 }
 

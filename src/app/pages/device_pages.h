@@ -6,7 +6,9 @@
 
 #include "app/pages/keyboard_keys_page.h"
 #include "app/pages/keyboard_light_page.h"
+#include "app/pages/macro_page.h"
 #include "app/pages/mouse_buttons_page.h"
+#include "app/pages/mouse_cursor_page.h"
 #include "app/pages/mouse_light_page.h"
 #include "app/pages/mouse_pointer_page.h"
 #include "app/pages/mouse_sensor_page.h"
@@ -48,6 +50,9 @@ struct DevicePages {
     KeyboardKeysPage keyboardKeys;
     MousepadLightPage mousepadLight;
     ProfilePanel profiles;
+    MacroPage mouseMacros;
+    MacroPage keyboardMacros;
+    MouseCursorPage cursor;
 };
 
 }  // namespace vq::app
