@@ -19,6 +19,7 @@
 #include "app_fixture.h"
 #include "core/macro/macro_image.h"
 #include "core/macro/macro_library_ops.h"
+#include "sim/sim_peripheral.h"
 #include "support/fake_input_capture.h"
 
 namespace vq::test {
@@ -176,8 +177,7 @@ class MacroPages : public WindowTest {
     std::vector<app::FileDialog> dialogs;
 };
 
-// ---- recording
-// ------------------------------------------------------------------------------------
+// ---- recording ------------------------------------------------------------------------------
 
 TEST_F(MacroPages, ARecordingThroughTheCaptureGivesExactlyTheExpectedStepsAndFile) {
     Ready();
@@ -307,8 +307,7 @@ TEST_F(MacroPages, LeavingThePageOrTheWindowEndsARecordingAndKeepsItsSteps) {
     EXPECT_EQ(Editor().Actions().size(), 3u);
 }
 
-// ---- the library
-// ----------------------------------------------------------------------------------
+// ---- the library ----------------------------------------------------------------------------
 
 TEST_F(MacroPages, AddingSkipsTakenNamesAndStopsAtFifty) {
     // The library "name_1", "name_3" (as quilletctl or an older program left it).
@@ -435,8 +434,68 @@ TEST_F(MacroPages, BadNamesAndFilesAreRefusedWithAMessageAndWriteNothing) {
     EXPECT_EQ(ReadText(Data() / "out.mac"), good);
 }
 
-// ---- the step editor
-// ------------------------------------------------------------------------------
+// With the simulated keyboard, which the program looks for once at start.
+class KeyboardMacroPage : public MacroPages {
+  protected:
+    KeyboardMacroPage() {
+        adjustOptions = [](CMainWnd::Options& o) { o.connectKeyboardAndMousepad = true; };
+        peripherals = std::make_unique<sim::SimKeyboardAndMousepad>(bus);
+    }
+    ~KeyboardMacroPage() override {
+        // The window goes before the devices it uses.
+        window.reset();
+    }
+    std::unique_ptr<sim::SimKeyboardAndMousepad> peripherals;
+};
+
+TEST_F(KeyboardMacroPage, KeepsItsOwnLibraryAndRepairsTheKeyboardsKeys) {
+    CMainWnd& w = Ready();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Hub().Keyboard().Model().HasInfo(); }, kWaitMs));
+    Settle(w);
+    app::MacroPage& keyboard = w.Pages()->keyboardMacros;
+    keyboard.SetInputCapture(&capture);
+    Click("kb_macro_btn_name_add");
+    Click("kb_macro_btn_name_add");
+    const MacroLibrary kb(DeviceKind::Keyboard, Data() / "kb");
+    EXPECT_EQ(kb.ReadNames(), (std::vector<std::string>{"name_1", "name_2"}));
+    EXPECT_TRUE(Library().ReadNames().empty());  // the mouse's library is another one
+    EXPECT_EQ(keyboard.Editor()->SelectedName(), "name_2");
+
+    // A recording on the keyboard's page, saved into its folder (without the mouse's
+    // MACROSELECTNAME).
+    Check("kb_macro_keyboard_event", true);
+    Click("kb_macro_btn_redio");
+    capture.Key(InputEventKind::KeyDown, 'Q', 10);
+    capture.Key(InputEventKind::KeyUp, 'Q', 40);
+    Click("kb_macro_btn_redio");
+    Click("kb_macro_btn_save");
+    EXPECT_EQ(kb.ReadMacro("name_2"),
+              (std::vector<MacroAction>{Step(30, 0x8A, 0x14, "keyboard_key_Q"),
+                                        Step(0, 0x0A, 0x14, "keyboard_key_Q")}));
+    EXPECT_EQ(ReadText(Data() / "kb" / "name_2.mac").find("MACROSELECTNAME"), std::string::npos);
+
+    // A key that plays the first macro loses it with the macro; one that plays the second
+    // follows it to its new place.
+    KeyboardController& keys = w.Hub().Keyboard();
+    keys.AssignKey(10, {0x70, 0, 0});
+    keys.AssignKey(11, {0x70, 1, 0});
+    Settle(w);
+    const int layer = keys.Model().ActiveLayer();
+    window->Router().Fire("itemselect", w.Control<QListWidget>("kb_MacroName_list"), 0);
+    {
+        BoxAnswerer boxes;
+        Click("kb_macro_btn_name_sub");
+        EXPECT_EQ(boxes.ids, (std::vector<QString>{"message_text_2", "message_text_4"}));
+    }
+    Settle(w);
+    EXPECT_EQ(kb.ReadNames(), (std::vector<std::string>{"name_2"}));
+    EXPECT_NE(keys.Model().KeyAt(layer, 10).type, 0x70);
+    EXPECT_EQ(keys.Model().KeyAt(layer, 11), (KeyAssignment{0x70, 0, 0}));
+    // The keyboard's index has no cursor scripts.
+    EXPECT_EQ(ReadText(kb.IndexPath()).find("CURSOR"), std::string::npos);
+}
+
+// ---- the step editor ------------------------------------------------------------------------
 
 TEST_F(MacroPages, AnInsertIntoAnEmptyListOpensAnEditThatBlocksOtherMacrosUntilSavedOrCancelled) {
     fs::create_directories(Folder());
@@ -533,8 +592,7 @@ TEST_F(MacroPages, TheStepEditorLimitsDelaysAndKeepsTheRecordConsistent) {
     EXPECT_EQ(saved[1], Step(65535, 0x0A, 4, "keyboard_key_A"));
 }
 
-// ---- the key page's save
-// --------------------------------------------------------------------------
+// ---- the key page's save --------------------------------------------------------------------
 
 class KeyPageSaveTest : public MacroPages {
   protected:
@@ -662,8 +720,7 @@ TEST_F(KeyPageSaveTest, AMacroChunkTheMouseRefusesStopsTheSaveBeforeTheKeyLayer)
         EXPECT_NE(run.substr(0, 2), "09");
 }
 
-// ---- the command line and the window on one folder
-// -------------------------------------------------
+// ---- the command line and the window on one folder ------------------------------------------
 
 #ifdef VQ_QUILLETCTL
 TEST_F(MacroPages, MacrosMadeWithQuilletctlAreListedByTheWindow) {

@@ -208,35 +208,64 @@ void MouseCursorPage::Tell(const ScriptOutcome& outcome) {
 }
 
 // The script's path on the target: where the pointer is after each bullet, from the centre, the
-// chosen bullet marked.
+// chosen bullet marked. The target is drawn here in the skin's colours (its picture carries a
+// sample path of its own).
 void MouseCursorPage::ShowPath() {
     auto* target = window_.BuiltControl<QLabel>("ms_cursor_target");
     CursorScripts* scripts = Scripts();
     if (!target || !scripts) return;
-    const QSize size = target_.isNull() ? QSize(180, 180) : target_.size();
-    QPixmap picture(size);
+    const QSize size = target_.isNull() ? QSize(120, 120) : target_.size();
+    const qreal ratio = target->devicePixelRatioF();
+    QPixmap picture(size * ratio);
+    picture.setDevicePixelRatio(ratio);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (!target_.isNull()) painter.drawPixmap(0, 0, target_);
+    const QPointF centre(size.width() / 2.0, size.height() / 2.0);
+    const qreal radius = std::min(size.width(), size.height()) / 2.0 - 2;
+    const QColor ring(0x2c, 0x31, 0x3b), accent(0x19, 0xb4, 0xe8), marker(0xe8, 0x55, 0x5a);
+    painter.setPen(QPen(ring, 1.6));
+    painter.setBrush(QColor(0x15, 0x18, 0x1d));
+    painter.drawEllipse(centre, radius, radius);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(ring, 1));
+    for (qreal r : {radius * 0.74, radius * 0.49, radius * 0.23})
+        painter.drawEllipse(centre, r, r);
+    painter.drawLine(QPointF(centre.x(), centre.y() - radius),
+                     QPointF(centre.x(), centre.y() + radius));
+    painter.drawLine(QPointF(centre.x() - radius, centre.y()),
+                     QPointF(centre.x() + radius, centre.y()));
+
     const std::vector<ScriptPoint> points = scripts->Path(cursor_.slot);
     int extent = 1;
     for (const ScriptPoint& p : points)
         extent = std::max({extent, std::abs(p.x), std::abs(p.y)});
-    const double scale = 0.45 * std::min(size.width(), size.height()) / extent;
-    const QPointF centre(size.width() / 2.0, size.height() / 2.0);
+    const double scale = 0.85 * radius / extent;
     auto at = [&](const ScriptPoint& p) { return centre + QPointF(p.x * scale, p.y * scale); };
     QPainterPath path(centre);
     for (const ScriptPoint& p : points)
         path.lineTo(at(p));
-    painter.setPen(QPen(QColor(0xff, 0x8a, 0x3d), 2));
+    QColor line = accent;
+    line.setAlphaF(0.5);
+    painter.setPen(QPen(line, 1.2));
     painter.drawPath(path);
     painter.setPen(Qt::NoPen);
     for (size_t i = 0; i < points.size(); ++i) {
-        const bool chosen = static_cast<int>(i) == cursor_.bullet;
-        painter.setBrush(chosen ? QColor(0xff, 0xff, 0xff) : QColor(0xff, 0x8a, 0x3d));
-        painter.drawEllipse(at(points[i]), chosen ? 4.5 : 2.5, chosen ? 4.5 : 2.5);
+        QColor dot = accent;
+        dot.setAlphaF(0.35 +
+                      0.65 * static_cast<double>(i + 1) / static_cast<double>(points.size()));
+        painter.setBrush(dot);
+        painter.drawEllipse(at(points[i]), 2.2, 2.2);
     }
+    // The chosen bullet, and the point the script starts from.
+    if (cursor_.bullet < static_cast<int>(points.size())) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(marker, 1.6));
+        painter.drawEllipse(at(points[static_cast<size_t>(cursor_.bullet)]), 4.0, 4.0);
+    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(centre, 1.6, 1.6);
     painter.end();
     target->setPixmap(picture);
 }
