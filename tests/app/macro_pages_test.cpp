@@ -80,6 +80,16 @@ class BoxAnswerer {
 
 class MacroPages : public WindowTest {
   protected:
+    // The window (whose pages hold the capture) goes before the capture; its thread never
+    // waited on a device.
+    ~MacroPages() override { CloseWindow(); }
+    void CloseWindow() {
+        if (window) {
+            for (DeviceKind kind : {DeviceKind::Keyboard, DeviceKind::Mouse, DeviceKind::Mousepad})
+                EXPECT_EQ(window->Hub().Controller(kind).Session().RefusedRequests(), 0);
+        }
+        window.reset();
+    }
     CMainWnd& Ready() {
         CMainWnd& w = StartWindow();
         EXPECT_TRUE(QTest::qWaitFor([&] { return w.Hub().Mouse().Model().HasInfo(); }, kWaitMs));
@@ -441,10 +451,8 @@ class KeyboardMacroPage : public MacroPages {
         adjustOptions = [](CMainWnd::Options& o) { o.connectKeyboardAndMousepad = true; };
         peripherals = std::make_unique<sim::SimKeyboardAndMousepad>(bus);
     }
-    ~KeyboardMacroPage() override {
-        // The window goes before the devices it uses.
-        window.reset();
-    }
+    // The window goes before the devices it uses.
+    ~KeyboardMacroPage() override { CloseWindow(); }
     std::unique_ptr<sim::SimKeyboardAndMousepad> peripherals;
 };
 
