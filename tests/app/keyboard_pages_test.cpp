@@ -150,6 +150,18 @@ TEST_F(KeyboardPages, SimulatedKeyboardAndMousepadConnectWithTheirTabs) {
             EXPECT_EQ(Keyboard().FactoryAt(keys.Map()[static_cast<size_t>(b)]), ButtonMatch(b));
         }
     EXPECT_EQ(mapped, Keyboard().KeyCount());
+
+    // The user changes the effect on the keyboard itself: its notification brings the record
+    // back and the lighting page shows it.
+    const uint8_t before = Keyboard().Light().mode;
+    peripherals->keyboard.PressLightKey();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            Settle(w);
+            return Keyboard().Light().mode == (before + 1) % 17;
+        },
+        kWaitMs));
+    EXPECT_EQ(Get<QComboBox>("kb_deng_combo_modeSelect")->currentIndex(), (before + 1) % 17);
 }
 
 TEST_F(KeyboardPages, WithoutTheSimulatedKeyboardItsPagesNeverReachTheWire) {
