@@ -129,6 +129,12 @@ const QImage& CDeviceKeyButtonUI::Tint() {
         QPainter p(&tintImage_);
         p.setCompositionMode(QPainter::CompositionMode_SourceIn);
         p.fillRect(tintImage_.rect(), tintColour_);
+        // The light picture for the sheen, as bright as the key's light.
+        if (!lightScaled_.isNull()) {
+            p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            p.setOpacity(tintAlpha_ / 255.0 * 0.45);
+            p.drawPixmap(0, 0, lightScaled_);
+        }
         tintDirty_ = false;
     }
     return tintImage_;
@@ -145,6 +151,7 @@ void CDeviceKeyButtonUI::LoadImages() {
 
 void CDeviceKeyButtonUI::ScaleImages() {
     const QSize s = size();
+    tintDirty_ = true;
     lightScaled_ = lightSource_.isNull() || s.isEmpty()
                        ? QPixmap()
                        : lightSource_.scaled(s, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -167,13 +174,8 @@ void CDeviceKeyButtonUI::paintEvent(QPaintEvent* /*event*/) {
     UpdateCapCache(option);
     painter.drawPixmap(0, 0, capCache_);
     if (lightShown_ && tintAlpha_ > 0) {
-        // The key's LED colour over the cap, then the light picture for its sheen.
+        // The key's LED colour over the cap, with the light picture's sheen.
         painter.drawImage(0, 0, Tint());
-        if (!lightScaled_.isNull()) {
-            painter.setOpacity(tintAlpha_ / 255.0 * 0.45);
-            painter.drawPixmap(0, 0, lightScaled_);
-            painter.setOpacity(1.0);
-        }
     }
     painter.drawPixmap(0, 0, labelCache_);
     if (!keySetHidden_ && !keySetScaled_.isNull()) {
