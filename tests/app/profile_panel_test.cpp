@@ -273,6 +273,22 @@ TEST_F(ProfilePanelTest, LinksAreShownAndASecondLinkToOneProgramIsRefused) {
     tick(true);
     EXPECT_FALSE(check->isChecked());
     EXPECT_FALSE(window->Hub().Store().Link(ms, device, 0).linked);
+
+    // The keyboard's device and key profiles at one index share one program path: the later
+    // link shows in both.
+    const DeviceKind kb = DeviceKind::Keyboard;
+    nextFile = "C:\\Games\\First.exe";
+    Click(app::ProfilePanel::ControlName(kb, device, "_link_btn"));
+    Answered();
+    nextFile = "C:\\Games\\Second.exe";
+    Click(app::ProfilePanel::ControlName(kb, ProfileFamily::Key, "_link_btn"));
+    Answered();
+    for (ProfileFamily family : {device, ProfileFamily::Key}) {
+        auto* program =
+            window->Control<QLineEdit>(app::ProfilePanel::ControlName(kb, family, "_link_edit"));
+        ASSERT_NE(program, nullptr);
+        EXPECT_EQ(program->text(), "Second.exe") << FamilyName(family);
+    }
 }
 
 TEST_F(ProfilePanelTest, TheProgramInFrontPutsItsLinkedProfileOnTheMouse) {

@@ -312,7 +312,9 @@ void ProfilePanel::OnEvent(const ControllerEvent& event) {
             ShowSelection(event.kind, event.family, event.index, event.listing.get());
             return;
         case ControllerEventType::ProfileEdited: {
-            if (pending_ > 0) --pending_;
+            // A listing that changed with another family's edit answers no operation.
+            const bool answer = !(event.result == 1 && event.index < 0);
+            if (answer && pending_ > 0) --pending_;
             View& view = ViewOf(event.kind, event.family);
             if (event.listing) {
                 view.listing = *event.listing;

@@ -264,6 +264,20 @@ ProfileResult DeviceController::RunProfileEdit(const ProfileRequest& request) {
              ProfileOperationName(request.operation), edited.what.c_str());
     Emit(std::move(edited));
     if (!result.ok()) return result;
+    // The keyboard's device and key families keep their program paths in one section: a link
+    // edit of one shows in the other's listing too.
+    if (kind_ == DeviceKind::Keyboard && family != ProfileFamily::Light &&
+        (request.operation == ProfileOperation::Link ||
+         request.operation == ProfileOperation::Unlink)) {
+        ControllerEvent sibling;
+        sibling.type = ControllerEventType::ProfileEdited;
+        sibling.family =
+            family == ProfileFamily::Device ? ProfileFamily::Key : ProfileFamily::Device;
+        sibling.operation = request.operation;
+        sibling.listing =
+            std::make_shared<const FamilyListing>(ListFamily(*store_, kind_, sibling.family));
+        Emit(std::move(sibling));
+    }
 
     if (SelectsAfterwards(request.operation)) {
         SetFollowed(family, {});

@@ -35,6 +35,8 @@ enum class ControllerEventType {
     ModelChanged,     // the model was replaced or changed by the device: show it again
     ProfileSelected,  // `family`'s list selection is now `index` (see `followed`)
     ProfileEdited,    // a profile operation ended: `operation`, its `result`, the `listing`
+                      // (also sent for the keyboard family that shares the link edited, with
+                      // `index` -1)
     Progress,         // `value` 0-100 while a long transfer runs; -1 when it is over
     Failed,           // `what` failed with `result`; `textId` is the message to show, if any
 };
