@@ -424,6 +424,15 @@ TEST_F(KeyboardPages, SameModeFromTheKeyboardSyncsAllUntilThePadChoosesItsOwn) {
     EXPECT_FALSE(hub.Mousepad().Session().LightSync());
     EXPECT_TRUE(hub.Keyboard().Session().LightSync());
     EXPECT_TRUE(hub.Mouse().Session().LightSync());
+    // The mouse's LEDs on its lighting page show the sync's colour cycle.
+    Choose("ms_tab");
+    Choose("ms_deng_Op_tab");
+    auto* led = Get<app::CLedPreviewUI>("ms_dkey_0");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.Pages()->mouseSync->Paints() > 2; }, kWaitMs));
+    const light::LightCell shown = hub.Light().mouseSyncPreview.Picture()[0];
+    EXPECT_TRUE(QTest::qWaitFor([&] { return led->Alpha() > 0; }, kWaitMs));
+    EXPECT_EQ(shown.level, light::LevelOf(hub.SyncBlock().Settings().brightness));
+    Choose("kb_tab");
     // The keyboard's own effect ends its part.
     Select("kb_deng_combo_modeSelect", 0);
     Settle(w);

@@ -1,5 +1,6 @@
 #include "app/pages/device_pages.h"
 
+#include "app/controls/led_preview.h"
 #include "app/device_hub.h"
 #include "app/main_window.h"
 #include "app/system_pointer_target.h"
@@ -23,6 +24,26 @@ DevicePages::DevicePages(CMainWnd& window, DeviceHub& h)
       mouseMacros(window, h, DeviceKind::Mouse),
       keyboardMacros(window, h, DeviceKind::Keyboard),
       cursor(window, h) {
+    light::LightShared& shared = h.Light();
+    mouseSync = std::make_unique<LightPreviewPainter>(
+        window, [&shared](bool on) { shared.mouseSyncPreview.SetVisible(on); },
+        [this, &window] {
+            if (!hub.Mouse().Session().LightSync()) return;
+            const auto picture = hub.Light().mouseSyncPreview.Picture();
+            for (int i = 0; i < kPreviewLeds; ++i)
+                if (auto* led =
+                        window.BuiltControl<CLedPreviewUI>(QStringLiteral("ms_dkey_%1").arg(i))) {
+                    led->SetChangerColor(
+                        light::PreviewColourValue(picture[static_cast<size_t>(i)]));
+                    led->SetChangerAlpha(picture[static_cast<size_t>(i)].level);
+                }
+        });
+    shared.mouseSyncPreview.SetListener([this] { mouseSync->RequestPaint(); });
+    QObject::connect(&window.Ui(), &SkinUi::PageBuilt, &window, [this](QWidget* page) {
+        if (QWidget* area = page->findChild<QWidget*>(QStringLiteral("ms_deng_preview")))
+            mouseSync->Attach(area);
+    });
+    if (QWidget* area = window.BuiltControl("ms_deng_preview")) mouseSync->Attach(area);
     // Where the desktop's input cannot be captured, keys are taken in the window.
     if (!capture) capture = std::make_unique<WindowKeyCapture>(&window);
     buttons.SetInputCapture(capture.get());

@@ -38,6 +38,9 @@ struct DevicePages {
     void OnEvent(const ControllerEvent& event);
 
     DeviceHub& hub;
+    // The mouse's LEDs on its lighting page while the light sync drives the mouse (its own
+    // preview stands still then).
+    std::unique_ptr<LightPreviewPainter> mouseSync;
     // The single-key capture of the key pages (one at a time).
     std::unique_ptr<platform::InputCapture> capture;
     // The system's pointer settings, applied by the mouse's controller.
