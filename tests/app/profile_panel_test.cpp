@@ -291,6 +291,40 @@ TEST_F(ProfilePanelTest, LinksAreShownAndASecondLinkToOneProgramIsRefused) {
     }
 }
 
+#ifdef VQ_QUILLETCTL
+TEST_F(ProfilePanelTest, WhatQuilletctlChangesMeanwhileIsShown) {
+    StartWindow(false);
+    const auto ctl = [&](const QStringList& args) {
+        QProcess cli;
+        cli.start(
+            VQ_QUILLETCTL,
+            QStringList{"--data-dir", dataDir.path(), "--program-dir", VQ_PROGRAM_DIR} + args);
+        EXPECT_TRUE(cli.waitForFinished(kWaitMs));
+        EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    };
+    const DeviceKind ms = DeviceKind::Mouse;
+    ctl({"profile", "add", "ms", "light", "FromTool"});
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return Items(ms, ProfileFamily::Light).contains("FromTool"); }, kWaitMs));
+    ctl({"profile", "link", "ms", "light", "profile1", "C:\\Games\\Tool.exe"});
+    ctl({"profile", "rename", "ms", "light", "profile1", "Renamed"});
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return Items(ms, ProfileFamily::Light) == QStringList{"Renamed", "FromTool"};
+        },
+        kWaitMs));
+    // The window's own edit goes on from what the tool left.
+    Op(ms, ProfileFamily::Light, "_add_btn");
+    EXPECT_EQ(Stored(ms, ProfileFamily::Light), (QStringList{"Renamed", "FromTool", "profile1"}));
+    EXPECT_EQ(Items(ms, ProfileFamily::Light), Stored(ms, ProfileFamily::Light));
+    Choose(ms, ProfileFamily::Light, 0);
+    auto* edit = window->Control<QLineEdit>(
+        app::ProfilePanel::ControlName(ms, ProfileFamily::Light, "_link_edit"));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->text(), "Tool.exe");
+}
+#endif
+
 TEST_F(ProfilePanelTest, TheProgramInFrontPutsItsLinkedProfileOnTheMouse) {
     StartWindow();
     ChooseFiles();

@@ -4,10 +4,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemWatcher>
 #include <QLayout>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <algorithm>
 
 #include "app/device_hub.h"
 #include "app/main_window.h"
@@ -54,6 +57,12 @@ std::string U(const QString& text) {
 
 ProfilePanel::ProfilePanel(CMainWnd& window, DeviceHub& hub) : window_(window), hub_(hub) {
     chooseFile_ = [this](const FileRequest& request) { return DefaultChooser(request); };
+}
+
+ProfilePanel::~ProfilePanel() {
+    // Their handlers reach this panel.
+    delete relist_;
+    delete folders_;
 }
 
 QString ProfilePanel::ControlName(DeviceKind kind, ProfileFamily family, const char* suffix) {
@@ -198,6 +207,38 @@ void ProfilePanel::Fill() {
             }
         }
     }
+    WatchFolders();
+}
+
+void ProfilePanel::WatchFolders() {
+    if (folders_) return;
+    folders_ = new QFileSystemWatcher(&window_);
+    relist_ = new QTimer(&window_);
+    relist_->setSingleShot(true);
+    // A burst of changes (an edit writes its files, then the index) is looked at once.
+    relist_->setInterval(100);
+    for (DeviceKind kind : kKinds)
+        if (const std::optional<std::filesystem::path> folder = hub_.Store().KindFolder(kind)) {
+            const QString path = QString::fromStdString(Utf8FromPath(*folder));
+            folderKinds_[path] = kind;
+            folders_->addPath(path);
+        }
+    // The index is replaced, never written in place: its folder tells of every change.
+    QObject::connect(folders_, &QFileSystemWatcher::directoryChanged, relist_,
+                     [this](const QString& path) {
+                         const auto kind = folderKinds_.find(path);
+                         if (kind == folderKinds_.end()) return;
+                         if (std::find(changedKinds_.begin(), changedKinds_.end(), kind->second) ==
+                             changedKinds_.end())
+                             changedKinds_.push_back(kind->second);
+                         relist_->start();
+                     });
+    QObject::connect(relist_, &QTimer::timeout, folders_, [this] {
+        // The controllers read the index on their threads and announce what differs.
+        for (DeviceKind kind : changedKinds_)
+            hub_.Controller(kind).RefreshListings();
+        changedKinds_.clear();
+    });
 }
 
 void ProfilePanel::ShowFills() {

@@ -17,6 +17,8 @@
 #include "core/profile/profile_store.h"
 
 class QComboBox;
+class QFileSystemWatcher;
+class QTimer;
 
 namespace vq {
 struct ControllerEvent;
@@ -30,6 +32,9 @@ class DeviceHub;
 class ProfilePanel {
   public:
     ProfilePanel(CMainWnd& window, DeviceHub& hub);
+    ~ProfilePanel();
+    ProfilePanel(const ProfilePanel&) = delete;
+    ProfilePanel& operator=(const ProfilePanel&) = delete;
 
     // Registers the controls' handlers with the window's router.
     void Register();
@@ -49,6 +54,7 @@ class ProfilePanel {
 
     // The start-up fill of every family's list (keyboard, mouse, mousepad) as quilletctl makes
     // it: the index's names, or on the first run the first profile made from the shipped default.
+    // Then watches the kind folders: a change made by another program (quilletctl) is shown.
     void Fill();
     // Shows the lists again (the lists of a page built later).
     void ShowFills();
@@ -109,6 +115,12 @@ class ProfilePanel {
     std::map<int, View> views_;  // by kind * 3 + family
     FileChooser chooseFile_;
     std::string followWhyNot_;
+    // The kind folders, and the kinds whose folder changed since the last look.
+    QFileSystemWatcher* folders_ = nullptr;
+    QTimer* relist_ = nullptr;
+    std::map<QString, DeviceKind> folderKinds_;
+    std::vector<DeviceKind> changedKinds_;
+    void WatchFolders();
     int pending_ = 0;
 };
 

@@ -225,6 +225,24 @@ void DeviceController::ApplyFollowedProfile(ProfileFamily family, int index) {
     });
 }
 
+void DeviceController::RefreshListings() {
+    Post([this] {
+        if (!store_) return;
+        for (ProfileFamily family : FamiliesOf(kind_)) {
+            auto listing =
+                std::make_shared<const FamilyListing>(ListFamily(*store_, kind_, family));
+            std::shared_ptr<const FamilyListing>& last = listed_[static_cast<int>(family)];
+            if (last && *last == *listing) continue;
+            last = listing;
+            ControllerEvent changed;
+            changed.type = ControllerEventType::ProfileEdited;
+            changed.family = family;
+            changed.listing = std::move(listing);
+            Emit(std::move(changed));
+        }
+    });
+}
+
 void DeviceController::EditProfile(ProfileRequest request) {
     Post([this, request = std::move(request)] { RunProfileEdit(request); });
 }

@@ -131,6 +131,10 @@ class DeviceController {
     void ApplyFollowedProfile(ProfileFamily family, int index);
     // The name of the profile in force when it is not the selection; "" when the selection is.
     std::string FollowedProfile(ProfileFamily family) const;
+    // The profile files may have been changed by another program: each family whose listing
+    // differs from the one this call last saw is announced as a ProfileEdited event with
+    // `index` -1 (an answer to no operation).
+    void RefreshListings();
 
     // ---- the same, waiting (for the command-line tool and tests; never on a UI thread)
     SearchResult ConnectNow();
@@ -204,6 +208,7 @@ class DeviceController {
     mutable std::mutex followedMutex_;
     std::string followed_[3];  // per family, see FollowedProfile
     void SetFollowed(ProfileFamily family, std::string name);
+    std::shared_ptr<const FamilyListing> listed_[3];  // RefreshListings's, on the thread
     ProfileResult RunProfileEdit(const ProfileRequest& request);
 
   protected:

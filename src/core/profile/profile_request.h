@@ -32,6 +32,7 @@ struct FamilyListing {
     std::vector<std::string> names;
     int selected = -1;
     std::vector<ProfileLink> links;  // one per name
+    bool operator==(const FamilyListing&) const = default;
 };
 FamilyListing ListFamily(const ProfileStore& store, DeviceKind kind, ProfileFamily family);
 

@@ -168,6 +168,7 @@ struct ProfileTarget {
 struct ProfileLink {
     bool linked = false;
     std::string programPath;
+    bool operator==(const ProfileLink&) const = default;
 };
 // The file-name part of a program path (after the last '\\' or '/'); nothing when it has none.
 std::optional<std::string> ProgramFileName(std::string_view programPath);
