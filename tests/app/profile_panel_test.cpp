@@ -325,6 +325,33 @@ TEST_F(ProfilePanelTest, WhatQuilletctlChangesMeanwhileIsShown) {
 }
 #endif
 
+// A desktop that does not tell which program is in front.
+class NoForeground : public platform::ForegroundProgram {
+  public:
+    bool Start(Changed, std::string* whyNot) override {
+        if (whyNot) *whyNot = "no way to know the program in front";
+        return false;
+    }
+    void Stop() override {}
+};
+
+TEST_F(ProfilePanelTest, WithoutAWayToKnowTheProgramInFrontTheLinkControlsSayWhy) {
+    static NoForeground none;  // outlives the window, which the fixture ends
+    adjustOptions = [&](app::CMainWnd::Options& options) { options.foreground = &none; };
+    StartWindow(false);
+    EXPECT_FALSE(window->Hub().FollowWhyNot().empty());
+    for (DeviceKind kind : kKinds)
+        for (ProfileFamily family : FamiliesOf(kind))
+            for (const char* suffix : {"_link_check", "_link_btn"}) {
+                QWidget* control =
+                    window->Control(app::ProfilePanel::ControlName(kind, family, suffix));
+                ASSERT_NE(control, nullptr);
+                // Built later than the start: its page shows the state when it is built.
+                EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+                EXPECT_EQ(control->toolTip(), Text("ui_profile_link_unavailable"));
+            }
+}
+
 TEST_F(ProfilePanelTest, TheProgramInFrontPutsItsLinkedProfileOnTheMouse) {
     StartWindow();
     ChooseFiles();
