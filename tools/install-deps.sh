@@ -10,7 +10,7 @@ PACKAGES="build-essential cmake ninja-build pkg-config git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libhidapi-dev libx11-dev libxi-dev
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev qt6-svg-dev
-  xvfb xauth fonts-noto-cjk"
+  xvfb xauth fonts-noto-cjk python3"
 if [ "${1:-}" = "--windows" ]; then
   PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix wine64"
 fi

@@ -454,16 +454,16 @@ def mouse_cursor():
         margins=(16, 12, 16, 12), spacing=10))
 
     def num(name, maxlen):
-        return edit(name, "0", w=76, maxlen=maxlen, align_center=True)
+        return edit(name, "0", w=62, maxlen=maxlen, align_center=True)
 
     editor = container("cursor_edit_layout", G([
-        (caption("ms_cursor_delay_cap", "ui_cursor_delay", w=110), 0, 0),
+        (caption("ms_cursor_delay_cap", "ui_cursor_delay", w=90), 0, 0),
         (num("ms_cursor_delay_eidt", 5), 0, 1), (label("ms_cursor_delay_unit", "ms", role="hint"),
                                                  0, 2),
-        (caption("ms_cursor_x_cap", "ui_cursor_horizontal", w=110), 1, 0),
+        (caption("ms_cursor_x_cap", "ui_cursor_horizontal", w=90), 1, 0),
         (num("ms_cursor_x_eidt", 3), 1, 1),
         (check("ms_cursor_x_check", "mouse_move_to_right_text"), 1, 2),
-        (caption("ms_cursor_y_cap", "ui_cursor_vertical", w=110), 2, 0),
+        (caption("ms_cursor_y_cap", "ui_cursor_vertical", w=90), 2, 0),
         (num("ms_cursor_y_eidt", 3), 2, 1),
         (check("ms_cursor_y_check", "mouse_move_to_down_text"), 2, 2),
     ], hspacing=10, vspacing=8))
@@ -663,6 +663,8 @@ def keyboard_deng():
                  caption("kb_deng_custom_tool_caption", "ui_kb_custom_fill", w=cw),
                  check("kb_Deng_all_bright_check", "ui_kb_all_on"),
                  check("kb_Deng_all_kill_check", "ui_kb_all_off"), HSp(), spacing=12))),
+             # Beside the effect, not among the colour controls that effect 1 disables.
+             H(sync_button("kb_deng_same_mode"), HSp()),
              VSp(), spacing=7)
     colour = container("kb_deng_color_layout", H(
         palette("kb_deng_Color_Pallet", 170, 120),
@@ -678,7 +680,6 @@ def keyboard_deng():
           container("kb_deng_color_lump", preset_grid("kb_Deng_color_btn_", cols=8, size=16,
                                                       spacing=5)),
           VSp(),
-          H(sync_button("kb_deng_same_mode"), HSp()),
           spacing=7), spacing=12))
     # A page's root takes its placeholder's name in the main layout, so the named panel is inside.
     panel_ = W("QWidget", "kb_deng_layout", {"*skin": "panel", "minimumSize": ("size", 0, 170),
