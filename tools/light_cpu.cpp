@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "app/controls/key_surface.h"
+#include "app/controls/key_tints.h"
 #include "app/device_environment.h"
 #include "app/device_hub.h"
 #include "app/main_window.h"
@@ -24,9 +26,9 @@
 
 namespace {
 
-double CpuSeconds() {
+double CpuSeconds(clockid_t clock = CLOCK_PROCESS_CPUTIME_ID) {
     timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    clock_gettime(clock, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
@@ -69,19 +71,26 @@ int main(int argc, char** argv) {
         const uint64_t mp = sims.mousepad.LightFrameCount();
         const uint64_t sync = hub.LightSyncLoop().Stats().written.load();
         const int paints = painter.Paints();
+        const long long tints = vq::app::KeyTints::Made();
+        auto* surface = window.Pages()->keyboardLight.KeySurface();
+        const int surfacePaints = surface ? surface->PaintCount() : 0;
         const double cpu = CpuSeconds();
+        const double windowCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
         const auto start = std::chrono::steady_clock::now();
         RunFor(seconds * 1000);
         const double wall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::printf(
-            "%-44s CPU %6.2f %%   frames/s: keyboard %5.1f mousepad %5.1f (sync %5.1f)   "
-            "paints/s %5.1f\n",
+            "%-44s CPU %5.2f %% (window's thread %5.2f %%)   frames/s: keyboard %5.1f mousepad "
+            "%5.1f (sync %5.1f)   paints/s %5.1f (keys drawn %5.1f/s, tints made %6.1f/s)\n",
             name, 100.0 * (CpuSeconds() - cpu) / wall,
+            100.0 * (CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - windowCpu) / wall,
             static_cast<double>(sims.keyboard.LightFrameCount() - kb) / wall,
             static_cast<double>(sims.mousepad.LightFrameCount() - mp) / wall,
             static_cast<double>(hub.LightSyncLoop().Stats().written.load() - sync) / wall,
-            (painter.Paints() - paints) / wall);
+            (painter.Paints() - paints) / wall,
+            (surface ? surface->PaintCount() - surfacePaints : 0) / wall,
+            static_cast<double>(vq::app::KeyTints::Made() - tints) / wall);
         std::fflush(stdout);
     };
 

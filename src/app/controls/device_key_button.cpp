@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+#include "app/controls/key_surface.h"
+#include "app/controls/key_tints.h"
 #include "app/controls/skin_image.h"
 
 namespace vq::app {
@@ -28,13 +30,13 @@ CDeviceKeyButtonUI::CDeviceKeyButtonUI(QWidget* parent) : QPushButton(parent) {
 void CDeviceKeyButtonUI::SetLightImage(const QString& imageString) {
     lightImage_ = imageString;
     imagesLoaded_ = false;
-    update();
+    Repaint();
 }
 
 void CDeviceKeyButtonUI::SetKeySetImage(const QString& imageString) {
     keySetImage_ = imageString;
     imagesLoaded_ = false;
-    update();
+    Repaint();
 }
 
 void CDeviceKeyButtonUI::SetNameTextColor(const QString& colour) {
@@ -58,19 +60,19 @@ void CDeviceKeyButtonUI::SetLightTint(std::uint32_t packed, int alpha, bool show
     lightShown_ = shown;
     tintColour_ = Unpack(tint_, tintAlpha_);
     tintDirty_ = true;
-    if (visibleChange) update();
+    if (visibleChange) Repaint();
 }
 
 void CDeviceKeyButtonUI::SetKeySetHidden(bool hidden) {
     if (hidden == keySetHidden_) return;
     keySetHidden_ = hidden;
-    update();
+    ++lookVersion_;
+    Repaint();
 }
 
 void CDeviceKeyButtonUI::resizeEvent(QResizeEvent* event) {
     QPushButton::resizeEvent(event);
     if (imagesLoaded_) ScaleImages();
-    tintMask_ = QImage();
     tintDirty_ = true;
 }
 
@@ -87,13 +89,21 @@ void CDeviceKeyButtonUI::changeEvent(QEvent* event) {
     }
 }
 
-void CDeviceKeyButtonUI::UpdateCapCache(const QStyleOptionButton& option) {
-    const int state = static_cast<int>(
-        option.state & (QStyle::State_MouseOver | QStyle::State_Sunken | QStyle::State_Enabled |
-                        QStyle::State_On | QStyle::State_HasFocus));
-    const qreal ratio = devicePixelRatioF();
+void CDeviceKeyButtonUI::UpdateCapCache(qreal ratio) {
+    // The states that change how the style draws a key (what initStyleOption would set of them),
+    // worked out without building the style option, which costs more than the drawing.
+    int state = 0;
+    if (isEnabled()) state |= QStyle::State_Enabled;
+    if (hasFocus()) state |= QStyle::State_HasFocus;
+    if (underMouse()) state |= QStyle::State_MouseOver;
+    if (isDown()) state |= QStyle::State_Sunken;
+    if (isChecked()) state |= QStyle::State_On;
     if (state == capState_ && size() == capSize_ && ratio == capRatio_ && text() == capText_)
         return;
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    ++lookVersion_;
+    if (ratio != capRatio_) tintDirty_ = true;
     capState_ = state;
     capSize_ = size();
     capRatio_ = ratio;
@@ -110,31 +120,11 @@ void CDeviceKeyButtonUI::UpdateCapCache(const QStyleOptionButton& option) {
     labelCache_ = draw(QStyle::CE_PushButtonLabel);
 }
 
-// The tint over the cap: its colour in the rounded shape of the cap's face.
+// The tint over the cap: its colour in the rounded shape of the cap's face, with the sheen.
 const QImage& CDeviceKeyButtonUI::Tint() {
-    const qreal ratio = devicePixelRatioF();
-    if (tintMask_.isNull()) {
-        tintMask_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-        tintMask_.setDevicePixelRatio(ratio);
-        tintMask_.fill(Qt::transparent);
-        QPainter p(&tintMask_);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Qt::white);
-        p.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), 3, 3);
-        tintDirty_ = true;
-    }
     if (tintDirty_) {
-        tintImage_ = tintMask_;
-        QPainter p(&tintImage_);
-        p.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        p.fillRect(tintImage_.rect(), tintColour_);
-        // The light picture for the sheen, as bright as the key's light.
-        if (!lightScaled_.isNull()) {
-            p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-            p.setOpacity(tintAlpha_ / 255.0 * 0.45);
-            p.drawPixmap(0, 0, lightScaled_);
-        }
+        const qreal ratio = capRatio_ > 0 ? capRatio_ : devicePixelRatioF();
+        tintImage_ = KeyTints::Get(size() * ratio, ratio, lightScaled_, lightImage_, tintColour_);
         tintDirty_ = false;
     }
     return tintImage_;
@@ -152,6 +142,7 @@ void CDeviceKeyButtonUI::LoadImages() {
 void CDeviceKeyButtonUI::ScaleImages() {
     const QSize s = size();
     tintDirty_ = true;
+    ++lookVersion_;
     lightScaled_ = lightSource_.isNull() || s.isEmpty()
                        ? QPixmap()
                        : lightSource_.scaled(s, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -165,22 +156,57 @@ void CDeviceKeyButtonUI::ScaleImages() {
     }
 }
 
+void CDeviceKeyButtonUI::SetDrawnBy(QWidget* surface) {
+    drawnBy_ = surface;
+    update();
+}
+
+void CDeviceKeyButtonUI::Repaint() {
+    // Many keys change at once in a light preview: the surface gathers them into one paint.
+    if (DrawnBy(drawnBy_))
+        static_cast<CKeySurfaceUI*>(drawnBy_.data())->KeyChanged(geometry());
+    else
+        update();
+}
+
+bool CDeviceKeyButtonUI::DrawnBy(const QWidget* surface) const {
+    return surface && drawnBy_ == surface && surface->parentWidget() == parentWidget() &&
+           !surface->isHidden() && surface->geometry().contains(geometry());
+}
+
 void CDeviceKeyButtonUI::paintEvent(QPaintEvent* /*event*/) {
     ++paints_;
-    if (!imagesLoaded_) LoadImages();
+    if (DrawnBy(drawnBy_)) return;
     QPainter painter(this);
-    QStyleOptionButton option;
-    initStyleOption(&option);
-    UpdateCapCache(option);
+    DrawKey(painter);
+}
+
+int CDeviceKeyButtonUI::PrepareLook(qreal ratio) {
+    if (!imagesLoaded_) LoadImages();
+    UpdateCapCache(ratio);
+    return lookVersion_;
+}
+
+void CDeviceKeyButtonUI::DrawKey(QPainter& painter) {
+    PrepareLook(devicePixelRatioF());
+    DrawCap(painter);
+    DrawLight(painter);
+    DrawLabel(painter);
+}
+
+void CDeviceKeyButtonUI::DrawCap(QPainter& painter) const {
     painter.drawPixmap(0, 0, capCache_);
-    if (lightShown_ && tintAlpha_ > 0) {
-        // The key's LED colour over the cap, with the light picture's sheen.
-        painter.drawImage(0, 0, Tint());
-    }
+}
+
+void CDeviceKeyButtonUI::DrawLight(QPainter& painter) {
+    // The key's LED colour over the cap, with the light picture's sheen.
+    if (lightShown_ && tintAlpha_ > 0) painter.drawImage(0, 0, Tint());
+}
+
+void CDeviceKeyButtonUI::DrawLabel(QPainter& painter) const {
     painter.drawPixmap(0, 0, labelCache_);
-    if (!keySetHidden_ && !keySetScaled_.isNull()) {
+    if (!keySetHidden_ && !keySetScaled_.isNull())
         painter.drawPixmap(width() - keySetScaled_.width(), 0, keySetScaled_);
-    }
 }
 
 }  // namespace vq::app

@@ -10,8 +10,10 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 
+class QPainter;
 class QStyleOptionButton;
 
 #include <cstdint>
@@ -50,16 +52,38 @@ class CDeviceKeyButtonUI : public QPushButton {
 
     int PaintCount() const { return paints_; }
 
+    // Draws the key as it looks now (cap, light, label, marker) with the painter's origin at the
+    // key's top left corner. The key paints itself this way unless a surface under it does.
+    void DrawKey(QPainter& painter);
+    // The same in layers, for a surface that keeps the caps and the labels of all its keys as
+    // pictures and draws only the lights at every paint. PrepareLook brings the cap and label
+    // pictures up to date with the key's state and returns a number that changes whenever
+    // they change (`ratio`: the device pixel ratio the key is drawn at); the three layers then
+    // draw them.
+    int PrepareLook(qreal ratio);
+    void DrawCap(QPainter& painter) const;
+    void DrawLight(QPainter& painter);
+    void DrawLabel(QPainter& painter) const;
+    // The widget that draws this key (a CKeySurfaceUI under it), or none: the key draws itself.
+    // While drawn elsewhere the key's own paint draws nothing; its repaints still reach the
+    // surface, which lies under it.
+    void SetDrawnBy(QWidget* surface);
+    // True while `surface` draws the key: it was given, is shown, shares the key's parent and
+    // covers the whole key.
+    bool DrawnBy(const QWidget* surface) const;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
 
   private:
+    // Asks for the key to be drawn again (by itself or by its surface).
+    void Repaint();
     void LoadImages();
     void ScaleImages();
     // The cap and label pictures for the button's state now (made again when it changed).
-    void UpdateCapCache(const QStyleOptionButton& option);
+    void UpdateCapCache(qreal ratio);
     const QImage& Tint();
 
     QString lightImage_;
@@ -82,9 +106,10 @@ class CDeviceKeyButtonUI : public QPushButton {
     QString capText_;
     QSize capSize_;
     qreal capRatio_ = 0;
-    QImage tintMask_;
     QImage tintImage_;
     bool tintDirty_ = true;
+    int lookVersion_ = 0;
+    QPointer<QWidget> drawnBy_;
 };
 
 }  // namespace vq::app

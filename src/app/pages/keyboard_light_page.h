@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 
+#include "app/controls/key_surface.h"
 #include "app/pages/light_preview_painter.h"
 #include "app/pages/page_base.h"
 #include "core/keyboard/keyboard_layout.h"
@@ -36,6 +37,8 @@ class KeyboardLightPage : public PageBase {
     void PaintKey(int button);
 
     LightPreviewPainter& Painter() { return *painter_; }
+    // The widget that draws the on-screen keys once the preview has looked them up (or null).
+    CKeySurfaceUI* KeySurface() const { return surface_; }
 
   private:
     void ApplyLayout(const LightModeLayout& row, KeyboardVariant variant);
@@ -48,6 +51,7 @@ class KeyboardLightPage : public PageBase {
 
     std::unique_ptr<LightPreviewPainter> painter_;
     std::array<QPointer<CDeviceKeyButtonUI>, kKeyboardButtons> keys_{};
+    QPointer<CKeySurfaceUI> surface_;
     bool keysLooked_ = false;
 };
 

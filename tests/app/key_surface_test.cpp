@@ -1,0 +1,226 @@
+// The on-screen keys drawn by one surface: the picture is the one the keys draw themselves, in
+// every state a key can be in (lit, pressed, marked, hidden, over an opaque case or over the
+// window); a key's change reaches the surface; the changes of one turn are one paint; and the
+// shared light tints are told apart by size, picture and colour step.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+#include "app/controls/device_key_button.h"
+#include "app/controls/key_surface.h"
+#include "app/controls/key_tints.h"
+
+namespace vq::app {
+namespace {
+
+void Settle() {
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+// The largest difference of any component of any pixel (the images have the same size).
+int MostDifferent(const QImage& a, const QImage& b) {
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32);
+    const QImage y = b.convertToFormat(QImage::Format_ARGB32);
+    if (x.size() != y.size()) return 256;
+    int most = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
+        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col) {
+            most = std::max({most, std::abs(qRed(p[col]) - qRed(q[col])),
+                             std::abs(qGreen(p[col]) - qGreen(q[col])),
+                             std::abs(qBlue(p[col]) - qBlue(q[col])),
+                             std::abs(qAlpha(p[col]) - qAlpha(q[col]))});
+        }
+    }
+    return most;
+}
+
+// A small keyboard: a case picture and keys on a board, as the skin builds it.
+struct Board {
+    explicit Board(bool opaqueCase) {
+        board.setObjectName(QStringLiteral("board"));
+        board.resize(240, 90);
+        board.setAutoFillBackground(true);
+        QPalette palette = board.palette();
+        palette.setColor(QPalette::Window, QColor(200, 40, 160));
+        board.setPalette(palette);
+        QPixmap casePicture(240, 90);
+        casePicture.fill(Qt::transparent);
+        {
+            QPainter p(&casePicture);
+            QLinearGradient shade(0, 0, 0, 90);
+            shade.setColorAt(0, QColor(40, 44, 54));
+            shade.setColorAt(1, QColor(20, 22, 28));
+            // An opaque case covers the keys' area; the other leaves a hole under the second
+            // key, where the board shows through.
+            p.fillRect(QRect(0, 0, 240, 90), shade);
+            if (!opaqueCase) {
+                p.setCompositionMode(QPainter::CompositionMode_Clear);
+                p.fillRect(QRect(60, 20, 40, 40), Qt::transparent);
+            }
+        }
+        caseLabel = new QLabel(&board);
+        caseLabel->setPixmap(casePicture);
+        caseLabel->setGeometry(0, 0, 240, 90);
+        const char* names[] = {"Esc", "F1", "Tab", "Space"};
+        const QRect places[] = {
+            {12, 12, 27, 27}, {64, 12, 27, 27}, {12, 48, 40, 27}, {64, 48, 150, 27}};
+        for (int i = 0; i < 4; ++i) {
+            auto* key = new CDeviceKeyButtonUI(&board);
+            key->setText(QString::fromLatin1(names[i]));
+            key->setGeometry(places[i]);
+            key->setFocusPolicy(Qt::NoFocus);
+            keys.push_back(key);
+        }
+        board.show();
+        Settle();
+    }
+    QImage Picture() {
+        Settle();
+        return board.grab().toImage();
+    }
+
+    QWidget board;
+    QLabel* caseLabel = nullptr;
+    std::vector<CDeviceKeyButtonUI*> keys;
+};
+
+// Lights, a pressed key and a marker: what the preview and the key page put on the keys.
+void DressKeys(Board& b) {
+    b.keys[0]->SetLightTint(0x0000FF, 255, true);         // red
+    b.keys[1]->SetLightTint(0x00FF00 | 0x40, 180, true);  // green with a little red
+    b.keys[3]->SetLightTint(0xFF0000, 90, true);          // blue, dim
+    b.keys[2]->setDown(true);
+    b.keys[1]->SetKeySetHidden(false);
+}
+
+TEST(KeySurface, DrawsTheKeysAsTheyDrawThemselves) {
+    for (const bool opaqueCase : {true, false}) {
+        SCOPED_TRACE(opaqueCase ? "opaque case" : "case with a hole");
+        Board b(opaqueCase);
+        DressKeys(b);
+        const QImage own = b.Picture();
+
+        CKeySurfaceUI* surface = CKeySurfaceUI::Attach(b.keys);
+        ASSERT_NE(surface, nullptr);
+        EXPECT_EQ(surface->KeyCount(), 4);
+        const QImage drawn = b.Picture();
+        EXPECT_EQ(surface->Opaque(), opaqueCase);
+        EXPECT_LE(MostDifferent(own, drawn), 2);
+        for (CDeviceKeyButtonUI* key : b.keys)
+            EXPECT_TRUE(key->DrawnBy(surface));
+
+        // Changes reach the surface: new lights, a light off, the press let go, the marker gone.
+        b.keys[0]->SetLightTint(0xFF00FF, 255, true);
+        b.keys[3]->SetLightTint(0xFF0000, 90, false);
+        b.keys[2]->setDown(false);
+        b.keys[1]->SetKeySetHidden(true);
+        const QImage changed = b.Picture();
+        delete surface;
+        const QImage changedOwn = b.Picture();
+        EXPECT_LE(MostDifferent(changed, changedOwn), 2);
+        EXPECT_GT(MostDifferent(changed, drawn), 50);
+    }
+}
+
+TEST(KeySurface, LeavesHiddenAndStrayKeysToThemselves) {
+    Board b(true);
+    DressKeys(b);
+    b.keys[1]->hide();
+    // A key of another parent is not the surface's.
+    QWidget elsewhere;
+    auto* stray = new CDeviceKeyButtonUI(&elsewhere);
+    stray->setGeometry(0, 0, 27, 27);
+    std::vector<CDeviceKeyButtonUI*> keys = b.keys;
+    keys.push_back(stray);
+    keys.push_back(nullptr);
+    CKeySurfaceUI* surface = CKeySurfaceUI::Attach(keys);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->KeyCount(), 3);
+    EXPECT_FALSE(stray->DrawnBy(surface));
+    EXPECT_FALSE(b.keys[1]->DrawnBy(surface));
+    const QImage drawn = b.Picture();
+    // A key moved out of the surface's area draws itself again, and the picture stays right.
+    b.keys[1]->show();
+    b.keys[3]->move(64, 70);
+    EXPECT_FALSE(b.keys[3]->DrawnBy(surface));
+    const QImage moved = b.Picture();
+    delete surface;
+    EXPECT_LE(MostDifferent(moved, b.Picture()), 2);
+    EXPECT_GT(MostDifferent(moved, drawn), 50);
+    // Nothing to draw: no surface.
+    stray->hide();
+    EXPECT_EQ(CKeySurfaceUI::Attach({stray, nullptr}), nullptr);
+    EXPECT_EQ(CKeySurfaceUI::Attach({}), nullptr);
+}
+
+TEST(KeySurface, ThePreviewsChangesOfOneTurnAreOnePaint) {
+    Board b(true);
+    CKeySurfaceUI* surface = CKeySurfaceUI::Attach(b.keys);
+    ASSERT_NE(surface, nullptr);
+    Settle();
+    const int paints = surface->PaintCount();
+    for (int frame = 0; frame < 3; ++frame) {
+        for (size_t k = 0; k < b.keys.size(); ++k)
+            b.keys[k]->SetLightTint(0x10u * static_cast<unsigned>(frame + k + 1), 255, true);
+        Settle();
+    }
+    EXPECT_EQ(surface->PaintCount(), paints + 3);
+    // A change that the eye cannot tell (the low bits) is not painted at all.
+    b.keys[0]->SetLightTint(0x31, 255, true);
+    Settle();
+    EXPECT_EQ(surface->PaintCount(), paints + 3);
+}
+
+TEST(KeyTints, SharedByKeysOfOneSizePictureAndColourStep) {
+    KeyTints::Clear();
+    const long long made = KeyTints::Made();
+    const QSize size(27, 27);
+    const QImage red = KeyTints::Get(size, 1.0, {}, {}, QColor(255, 0, 0, 255));
+    // The same step: the same picture, not made again.
+    const QImage nearlyRed = KeyTints::Get(size, 1.0, {}, {}, QColor(250, 3, 1, 255));
+    EXPECT_EQ(KeyTints::Made(), made + 1);
+    EXPECT_EQ(red.cacheKey(), nearlyRed.cacheKey());
+    // Another step, another size, another opacity or a sheen: each its own.
+    KeyTints::Get(size, 1.0, {}, {}, QColor(200, 0, 0, 255));
+    KeyTints::Get(QSize(40, 27), 1.0, {}, {}, QColor(255, 0, 0, 255));
+    KeyTints::Get(size, 1.0, {}, {}, QColor(255, 0, 0, 100));
+    QPixmap sheen(27, 27);
+    sheen.fill(QColor(255, 255, 255, 128));
+    const QImage shiny =
+        KeyTints::Get(size, 1.0, sheen, QStringLiteral("sheen"), QColor(255, 0, 0, 255));
+    EXPECT_EQ(KeyTints::Made(), made + 5);
+
+    // The middle of the face is the colour, the corners are clear, the sheen lightens it.
+    EXPECT_EQ(red.pixel(13, 13), qRgba(0xFC, 0x04, 0x04, 0xFF));
+    EXPECT_EQ(qAlpha(red.pixel(0, 0)), 0);
+    const QRgb lit = shiny.pixel(13, 13);
+    EXPECT_EQ(qAlpha(lit), 255);
+    EXPECT_GT(qGreen(lit), 40);
+    EXPECT_GT(qRed(lit), qGreen(lit));
+    // A half-opaque tint is premultiplied: no component above its alpha.
+    const QImage faint = KeyTints::Get(size, 1.0, {}, {}, QColor(255, 255, 255, 100));
+    const QRgb f = reinterpret_cast<const QRgb*>(faint.constScanLine(13))[13];
+    EXPECT_EQ(qAlpha(f), 0x64);
+    EXPECT_LE(qRed(f), qAlpha(f));
+
+    // The cache is bounded: past its size it starts again.
+    for (int i = 0; i < KeyTints::kMostHeld + 10; ++i)
+        KeyTints::Get(QSize(10 + i % 50, 10 + i / 50), 1.0, {}, {}, QColor(255, 0, 0));
+    EXPECT_LE(KeyTints::Held(), KeyTints::kMostHeld);
+    KeyTints::Clear();
+    EXPECT_EQ(KeyTints::Held(), 0);
+}
+
+}  // namespace
+}  // namespace vq::app
