@@ -298,17 +298,52 @@ void VirtualHidBus::SetEnumerationFails(bool fail) {
 
 void VirtualHidBus::Record(TraceDirection dir, uint16_t usagePage, std::span<const uint8_t> bytes) {
     std::lock_guard lock(transcriptMutex_);
+    if (transcriptLimit_ == 0) {
+        ++transcriptDropped_;
+        return;
+    }
+    if (transcript_.size() >= transcriptLimit_) {
+        // The oldest entry's buffer is reused for the newest.
+        TranscriptEntry oldest = std::move(transcript_.front());
+        transcript_.pop_front();
+        ++transcriptDropped_;
+        oldest.direction = dir;
+        oldest.usagePage = usagePage;
+        oldest.bytes.assign(bytes.begin(), bytes.end());
+        transcript_.push_back(std::move(oldest));
+        return;
+    }
     transcript_.push_back({dir, usagePage, {bytes.begin(), bytes.end()}});
 }
 
 std::vector<TranscriptEntry> VirtualHidBus::Transcript() const {
     std::lock_guard lock(transcriptMutex_);
-    return transcript_;
+    return {transcript_.begin(), transcript_.end()};
 }
 
 void VirtualHidBus::ClearTranscript() {
     std::lock_guard lock(transcriptMutex_);
     transcript_.clear();
+    transcriptDropped_ = 0;
+}
+
+void VirtualHidBus::SetTranscriptLimit(size_t limit) {
+    std::lock_guard lock(transcriptMutex_);
+    transcriptLimit_ = limit;
+    while (transcript_.size() > transcriptLimit_) {
+        transcript_.pop_front();
+        ++transcriptDropped_;
+    }
+}
+
+size_t VirtualHidBus::TranscriptLimit() const {
+    std::lock_guard lock(transcriptMutex_);
+    return transcriptLimit_;
+}
+
+uint64_t VirtualHidBus::TranscriptDropped() const {
+    std::lock_guard lock(transcriptMutex_);
+    return transcriptDropped_;
 }
 
 size_t VirtualHidBus::OpenHandleCount() const {

@@ -1,7 +1,7 @@
 #pragma once
 // An in-process HID bus: device models attach interfaces to it, and the program reaches them
 // through the ordinary HidBackend interface. It models the time each report takes on the wire,
-// keeps a transcript of every report, and lets a test unplug and replug interfaces.
+// keeps a transcript of the newest reports, and lets a test unplug and replug interfaces.
 
 #include <atomic>
 #include <chrono>
@@ -82,8 +82,16 @@ class VirtualHidBus : public HidBackend {
     void AdvanceClock(std::chrono::microseconds by);
     std::chrono::steady_clock::time_point Now() const override;
 
+    // The newest reports both ways, oldest first. The bus of a simulated device can run for days
+    // (quillet --simulate, quilletctl serve-sim) with light frames going out many times a
+    // second, so only the newest `TranscriptLimit` reports are kept (0: none).
     std::vector<TranscriptEntry> Transcript() const;
     void ClearTranscript();
+    static constexpr size_t kDefaultTranscriptLimit = 16384;
+    void SetTranscriptLimit(size_t limit);
+    size_t TranscriptLimit() const;
+    // Reports that fell out of the transcript (or were not kept) since the last clear.
+    uint64_t TranscriptDropped() const;
     size_t OpenHandleCount() const;
 
     // ---- HidBackend
@@ -119,7 +127,9 @@ class VirtualHidBus : public HidBackend {
     std::chrono::steady_clock::time_point manualNow_{};
     bool enumerationFails_ = false;
     mutable std::mutex transcriptMutex_;
-    std::vector<TranscriptEntry> transcript_;
+    std::deque<TranscriptEntry> transcript_;
+    size_t transcriptLimit_ = kDefaultTranscriptLimit;
+    uint64_t transcriptDropped_ = 0;
 };
 
 }  // namespace vq::sim

@@ -184,5 +184,32 @@ TEST_F(SimMouseDevice, TranscriptHoldsBothDirectionsInOrder) {
     EXPECT_EQ(transcript[2].bytes, (std::vector<uint8_t>{0x03, 0x02, 0x04}));
 }
 
+// A simulated device left running (light frames many times a second) must not fill the memory
+// with its transcript: only the newest reports are kept, in order.
+TEST_F(SimMouseDevice, TranscriptKeepsOnlyTheNewestReports) {
+    EXPECT_EQ(bus.TranscriptLimit(), sim::VirtualHidBus::kDefaultTranscriptLimit);
+    bus.SetTranscriptLimit(4);
+    Connect();
+    for (uint16_t n = 1; n <= 10; ++n)
+        mouse->SendNotification(static_cast<uint16_t>(0x0400 + n));
+    auto transcript = bus.Transcript();
+    ASSERT_EQ(transcript.size(), 4u);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(transcript[i].bytes,
+                  (std::vector<uint8_t>{0x03, static_cast<uint8_t>(7 + i), 0x04}));
+    EXPECT_EQ(bus.TranscriptDropped(), 6u);
+    // Lowering the limit drops the oldest at once; 0 keeps nothing but counts.
+    bus.SetTranscriptLimit(2);
+    transcript = bus.Transcript();
+    ASSERT_EQ(transcript.size(), 2u);
+    EXPECT_EQ(transcript[0].bytes[1], 9);
+    bus.SetTranscriptLimit(0);
+    mouse->SendNotification(0x0402);
+    EXPECT_TRUE(bus.Transcript().empty());
+    EXPECT_EQ(bus.TranscriptDropped(), 11u);
+    bus.ClearTranscript();
+    EXPECT_EQ(bus.TranscriptDropped(), 0u);
+}
+
 }  // namespace
 }  // namespace vq::test
