@@ -432,6 +432,14 @@ TEST_F(KeyboardPages, SameModeFromTheKeyboardSyncsAllUntilThePadChoosesItsOwn) {
     const light::LightCell shown = hub.Light().mouseSyncPreview.Picture()[0];
     EXPECT_TRUE(QTest::qWaitFor([&] { return led->Alpha() > 0; }, kWaitMs));
     EXPECT_EQ(shown.level, light::LevelOf(hub.SyncBlock().Settings().brightness));
+    // All 20 LEDs of the sync's mouse frame are shown, the last (the logo) too: whatever it
+    // showed before, it shows what the sync sends it.
+    auto* logo = Get<app::CLedPreviewUI>("ms_dkey_19");
+    logo->SetChangerAlpha(200);
+    const int paints = w.Pages()->mouseSync->Paints();
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return w.Pages()->mouseSync->Paints() > paints + 1; }, kWaitMs));
+    EXPECT_EQ(logo->Alpha(), hub.Light().mouseSyncPreview.Picture()[19].level);
     Choose("kb_tab");
     // The keyboard's own effect ends its part.
     Select("kb_deng_combo_modeSelect", 0);

@@ -29,13 +29,13 @@ DevicePages::DevicePages(CMainWnd& window, DeviceHub& h)
         window, [&shared](bool on) { shared.mouseSyncPreview.SetVisible(on); },
         [this, &window] {
             if (!hub.Mouse().Session().LightSync()) return;
+            // Every LED of the frame the sync sends (20; the own effects' preview drives 19).
             const auto picture = hub.Light().mouseSyncPreview.Picture();
-            for (int i = 0; i < kPreviewLeds; ++i)
+            for (size_t i = 0; i < picture.size(); ++i)
                 if (auto* led =
                         window.BuiltControl<CLedPreviewUI>(QStringLiteral("ms_dkey_%1").arg(i))) {
-                    led->SetChangerColor(
-                        light::PreviewColourValue(picture[static_cast<size_t>(i)]));
-                    led->SetChangerAlpha(picture[static_cast<size_t>(i)].level);
+                    led->SetChangerColor(light::PreviewColourValue(picture[i]));
+                    led->SetChangerAlpha(picture[i].level);
                 }
         });
     shared.mouseSyncPreview.SetListener([this] { mouseSync->RequestPaint(); });

@@ -1,7 +1,8 @@
 #pragma once
 // The animation of the lighting page's mouse picture: frames of the core's preview painted on
-// the LEDs "ms_dkey_0" ... "ms_dkey_18", paced by the effect's speed (painted at most about 30
-// times a second; a faster effect advances several frames between paints). It runs on the window's
+// the LEDs "ms_dkey_0" ... "ms_dkey_18" (the light sync's frames show on all 20), paced by the
+// effect's speed (painted at most about 30 times a second; a faster effect advances several
+// frames between paints). It runs on the window's
 // thread from one timer, and only while the picture can be seen (the lighting page shown, the
 // window shown and not minimised): another page, a hidden window or a page never built costs
 // nothing, not even a timer. A frame reads one snapshot of the lighting fields and paints into
