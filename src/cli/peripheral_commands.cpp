@@ -8,6 +8,9 @@
 
 #include "core/control/light_device_controllers.h"
 #include "core/device/key_assignment.h"
+#include "core/keyboard/keyboard_key_names.h"
+#include "core/macro/macro_file.h"
+#include "core/mouse/button_names.h"
 #include "core/profile/profile_store.h"
 #include "core/util/file_names.h"
 #include "platform/folders.h"
@@ -98,6 +101,31 @@ std::optional<KeyFunction> ParseKeyFunction(const std::string& text) {
     const auto t = Byte(parts[0]), p1 = Byte(parts[1]), p2 = Byte(parts[2]);
     if (!t || !p1 || !p2) return std::nullopt;
     return KeyFunction{false, {*t, *p1, *p2}};
+}
+
+// What is wrong with a key's function, or nothing. Besides ParseKeyFunction's forms, a key takes
+// the mouse buttons' names (key:NAME, macro:NAME from the keyboard's library, the panel's list
+// names, dpi-off); `macroNames` empty: macros are not looked up yet.
+std::string KeyFunctionProblem(const std::string& text,
+                               const std::optional<std::vector<std::string>>& macroNames,
+                               KeyFunction* function = nullptr) {
+    if (const std::optional<KeyFunction> plain = ParseKeyFunction(text)) {
+        if (function) *function = *plain;
+        return {};
+    }
+    constexpr std::string_view kMacro = "macro:";
+    if (!macroNames && text.size() > kMacro.size() && text.compare(0, kMacro.size(), kMacro) == 0)
+        return {};
+    const ParsedButtonFunction named = ParseButtonFunction(
+        text, macroNames ? *macroNames : std::vector<std::string>{}, "the keyboard's library");
+    if (!named.Ok())
+        return "the function must be default, a key name such as keyboard_key_A or key:A, "
+               "macro:NAME, a list name, TYPE,PARAM1,PARAM2 or code:TTPPQQ (" +
+               named.error + ")";
+    if (named.code && named.code->type == key_type::kCursorScript)
+        return "cursor scripts are the mouse's; a key cannot play one";
+    if (function) *function = KeyFunction{named.factory, named.code.value_or(KeyAssignment{})};
+    return {};
 }
 
 int ModeLimit(const std::string& kind) {
@@ -228,6 +256,12 @@ void ApplyLight(Controller& c, int mode, const MouseOptions& options) {
     c.SetLightMode(mode);
 }
 
+// Waits until the edits posted so far have run. Not WaitIdle: an edit arms the profile save's
+// timer, which a command's timing puts a day away, and WaitIdle would wait out its whole limit.
+void Applied(DeviceController& c) {
+    c.RunAndWait([] {});
+}
+
 int Finish(DeviceController& c, FailureLog& failures, std::ostream& err) {
     c.Flush();
     c.WaitIdle();
@@ -253,12 +287,15 @@ std::optional<int> CheckPeripheralUsage(const std::string& kind, const std::stri
     }
     if (command == "key") {
         if (kind != "kb") return Usage(err, "key is for the keyboard (--kind kb)");
-        if (operands.size() != 2) return Usage(err, "usage: --kind kb key N FUNCTION");
-        if (!Number(operands[0], 0, 170)) return Usage(err, "the key must be a number 0-170");
-        if (!ParseKeyFunction(operands[1]))
+        if (operands.size() != 2) return Usage(err, "usage: --kind kb key KEY FUNCTION");
+        if (!Number(operands[0], 0, 170) && !KeyRowByName(operands[0]))
             return Usage(err,
-                         "the function must be default, a key name such as keyboard_key_A, "
-                         "TYPE,PARAM1,PARAM2 or code:TTPPQQ");
+                         "the key must be a number 0-170 or a key's name such as F5, key:F5 "
+                         "or keyboard_key_F5, not \"" +
+                             operands[0] + "\"");
+        // A macro's name is looked up in the library once the command runs.
+        if (const std::string why = KeyFunctionProblem(operands[1], std::nullopt); !why.empty())
+            return Usage(err, why);
         return std::nullopt;
     }
     if (operands.size() != 1) return Usage(err, "usage: --kind " + kind + " light MODE");
@@ -295,7 +332,7 @@ int PeripheralCommand(HidBackend* backend, const FileOptions& files, const std::
             return kExitOk;
         }
         ApplyLight(pad, *Number(operands[0], 0, 9), options);
-        pad.WaitIdle();
+        Applied(pad);
         if (const int sent = pad.FlushNow(); sent != kResultSuccess) {
             err << "quilletctl: the mousepad did not take its record (result " << sent << ")\n";
             return kExitDeviceError;
@@ -327,7 +364,7 @@ int PeripheralCommand(HidBackend* backend, const FileOptions& files, const std::
     }
     if (command == "light") {
         ApplyLight(keyboard, *Number(operands[0], 0, 16), options);
-        keyboard.WaitIdle();
+        Applied(keyboard);
         if (const int sent = keyboard.FlushNow(); sent != kResultSuccess) {
             err << "quilletctl: the keyboard did not take its record (result " << sent << ")\n";
             return kExitDeviceError;
@@ -335,18 +372,36 @@ int PeripheralCommand(HidBackend* backend, const FileOptions& files, const std::
         PrintKeyboard(keyboard.Model(), options.json, out);
         return Finish(keyboard, failures, err);
     }
-    const int key = *Number(operands[0], 0, 170);
-    if (key >= keyboard.Model().KeyCount()) {
+    std::optional<int> key = Number(operands[0], 0, 170);
+    if (!key) {
+        key = FindKeyboardKey(keyboard.Model(), *KeyRowByName(operands[0]));
+        if (!key) {
+            keyboard.DiscardPendingNow();
+            err << "quilletctl: the keyboard has no key \"" << operands[0] << "\"\n";
+            return kExitUsage;
+        }
+    }
+    if (*key >= keyboard.Model().KeyCount()) {
         keyboard.DiscardPendingNow();
         err << "quilletctl: the keyboard has keys 0-" << keyboard.Model().KeyCount() - 1 << "\n";
         return kExitUsage;
     }
-    const KeyFunction function = *ParseKeyFunction(operands[1]);
+    std::vector<std::string> macroNames;
+    if (store)
+        if (const auto folder = store->KindFolder(DeviceKind::Keyboard))
+            macroNames = MacroLibrary(DeviceKind::Keyboard, *folder).ReadNames();
+    KeyFunction function;
+    if (const std::string why = KeyFunctionProblem(operands[1], macroNames, &function);
+        !why.empty()) {
+        keyboard.DiscardPendingNow();
+        err << "quilletctl: " << why << "\n";
+        return kExitUsage;
+    }
     if (function.factory)
-        keyboard.RestoreKeyDefault(key);
+        keyboard.RestoreKeyDefault(*key);
     else
-        keyboard.AssignKey(key, function.code);
-    keyboard.WaitIdle();
+        keyboard.AssignKey(*key, function.code);
+    Applied(keyboard);
     const int sent = keyboard.SaveKeyPageNow();
     if (sent != kResultSuccess) {
         for (const std::string& what : failures.Failures())

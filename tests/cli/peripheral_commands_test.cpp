@@ -88,6 +88,49 @@ TEST(PeripheralCommands, KeyGivenAFunctionGoesOutInTheKeyBlock) {
     EXPECT_TRUE(Has(back.out, "  none")) << back.out;
 }
 
+// Keys by the names of the keys they type, and functions by the mouse buttons' names: a key
+// typing F5 from the factory is found wherever the keyboard keeps it, a macro of the keyboard's
+// library is played by its place, and what cannot be is refused before anything is sent.
+TEST(PeripheralCommands, KeysAndFunctionsByName) {
+    TempDir data;
+    const std::string dir = data.path().string();
+    const std::string program = ProgramDir().string();
+    auto ctl = [&](std::vector<std::string> args) {
+        std::vector<std::string> all = {"--simulate",    "all",   "--data-dir", dir,
+                                        "--program-dir", program, "--kind",     "kb"};
+        all.insert(all.end(), args.begin(), args.end());
+        return Ctl(all);
+    };
+    // F5's usage is 0x3e, F6's 0x3f.
+    for (const char* name : {"F5", "key:f5", "KEYBOARD_KEY_F5"}) {
+        const Result r = ctl({"--trace", "key", name, "key:F6"});
+        ASSERT_EQ(r.code, 0) << name << r.err;
+        EXPECT_TRUE(Has(r.out, ": 0x20,0x00,0x3f (factory 0x20,0x00,0x3e)")) << r.out;
+        EXPECT_FALSE(Requests(r.err, 0x09).empty());
+    }
+    ASSERT_EQ(ctl({"macro", "add", "first"}).code, 0);
+    ASSERT_EQ(ctl({"macro", "add", "second"}).code, 0);
+    const Result played = ctl({"key", "Esc", "macro:second"});
+    ASSERT_EQ(played.code, 0) << played.err;
+    // Type 0x70 plays a macro; the second of the library is place 1.
+    EXPECT_TRUE(Has(played.out, ": 0x70,0x01,0x00 (factory 0x20,0x00,0x29)")) << played.out;
+
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"key", "Esc", "macro:third"}, "no macro named \"third\" in the keyboard's library"},
+        {{"key", "Esc", "script:1"}, "cursor scripts are the mouse's"},
+        {{"key", "NoSuchKey", "default"}, "not \"NoSuchKey\""},
+        {{"key", "Esc", "key:NoSuchKey"}, "no key named \"NoSuchKey\""},
+    };
+    for (const auto& [args, why] : refused) {
+        std::vector<std::string> traced = {"--trace"};
+        traced.insert(traced.end(), args.begin(), args.end());
+        const Result r = ctl(traced);
+        EXPECT_EQ(r.code, 2) << args[1] << " " << args[2];
+        EXPECT_TRUE(Has(r.err, why)) << r.err;
+        EXPECT_TRUE(Requests(r.err, 0x09).empty()) << r.err;
+    }
+}
+
 TEST(PeripheralCommands, LightIsSentAndSavedInTheSelectedProfiles) {
     TempDir data;
     const std::string dir = data.path().string();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/keyboard/keyboard_key_names.h"
 #include "core/mouse/button_names.h"
 
 namespace vq::test {
@@ -97,6 +98,22 @@ TEST(ButtonNames, BadNamesAreRefusedWithTheReason) {
     // Without a library no macro can be named, and a stored macro shows as its bytes.
     EXPECT_FALSE(ParseButtonFunction("macro:Reload", {}).Ok());
     EXPECT_EQ(ButtonFunctionName({key_type::kMacro, 0, 0}, {}), "code:700000");
+}
+
+// The keyboard's keys are named by the keys they type: the short name, key:NAME and the text id
+// all find the same row of the key table, in any case; anything else finds none.
+TEST(KeyboardKeyNames, ShortPrefixedAndFullNamesFindOneRow) {
+    const std::optional<size_t> f5 = KeyRowByName("F5");
+    ASSERT_TRUE(f5.has_value());
+    EXPECT_EQ(KeyTable()[*f5].textId, "keyboard_key_F5");
+    EXPECT_EQ(KeyRowByName("key:f5"), f5);
+    EXPECT_EQ(KeyRowByName("Keyboard_Key_F5"), f5);
+    EXPECT_NE(KeyRowByName("F6"), f5);
+    for (const char* bad : {"", "key:", "F55", "keyboard_key_", "key:key:F5"})
+        EXPECT_FALSE(KeyRowByName(bad).has_value()) << bad;
+    // A keyboard that has not answered its read has no keys to find.
+    EXPECT_FALSE(FindKeyboardKey(KeyboardModel{}, *f5).has_value());
+    EXPECT_FALSE(FindKeyboardKey(KeyboardModel{}, KeyTable().size()).has_value());
 }
 
 }  // namespace

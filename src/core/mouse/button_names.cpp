@@ -66,7 +66,8 @@ std::optional<KeyAssignment> FindChoiceName(std::string_view name) {
 }  // namespace
 
 ParsedButtonFunction ParseButtonFunction(std::string_view text,
-                                         std::span<const std::string> macroNames) {
+                                         std::span<const std::string> macroNames,
+                                         std::string_view library) {
     ParsedButtonFunction parsed;
     auto fail = [&](std::string why) {
         parsed.error = std::move(why);
@@ -93,7 +94,7 @@ ParsedButtonFunction ParseButtonFunction(std::string_view text,
         // Macro names are the library's own: compared exactly.
         const auto it = std::find(macroNames.begin(), macroNames.end(), name);
         if (it == macroNames.end())
-            return fail("no macro named \"" + std::string(name) + "\" in the mouse's library");
+            return fail("no macro named \"" + std::string(name) + "\" in " + std::string(library));
         const auto index = static_cast<size_t>(it - macroNames.begin());
         if (index > 0xFF) return fail("the macro \"" + std::string(name) + "\" is past place 255");
         parsed.code = KeyAssignment{key_type::kMacro, static_cast<uint8_t>(index), 0};

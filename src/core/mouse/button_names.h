@@ -31,10 +31,11 @@ struct ParsedButtonFunction {
     bool Ok() const { return factory || code.has_value(); }
 };
 
-// Reads a function name. macroNames is the mouse's macro library in order (a macro is stored
-// by its place in the library).
+// Reads a function name. macroNames is the device's macro library in order (a macro is stored
+// by its place in the library); `library` names it in messages.
 ParsedButtonFunction ParseButtonFunction(std::string_view text,
-                                         std::span<const std::string> macroNames);
+                                         std::span<const std::string> macroNames,
+                                         std::string_view library = "the mouse's library");
 
 // The name of a stored code: the most specific one that reads back as the same code.
 std::string ButtonFunctionName(const KeyAssignment& code, std::span<const std::string> macroNames);
