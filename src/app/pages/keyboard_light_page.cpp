@@ -2,14 +2,12 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSlider>
 
 #include "app/controls/color_palette.h"
 #include "app/controls/device_key_button.h"
 #include "app/controls/key_surface.h"
-#include "app/controls/skin_image.h"
 #include "app/device_hub.h"
 #include "core/mouse/light_page_rules.h"
 
@@ -25,15 +23,6 @@ void SetChecked(QAbstractButton* button, bool on) {
     button->setChecked(on);
 }
 
-QRgb Argb(Rgb c) {
-    return qRgba(c.red, c.green, c.blue, 0xFF);
-}
-
-Rgb RgbOf(QRgb argb) {
-    return {static_cast<uint8_t>(qRed(argb)), static_cast<uint8_t>(qGreen(argb)),
-            static_cast<uint8_t>(qBlue(argb))};
-}
-
 const char* ModeListOf(KeyboardVariant variant) {
     return variant == KeyboardVariant::SingleColour ? "kb_deng_onecolor_combo_modeSelect"
                                                     : "kb_deng_combo_modeSelect";
@@ -41,7 +30,8 @@ const char* ModeListOf(KeyboardVariant variant) {
 
 }  // namespace
 
-KeyboardLightPage::KeyboardLightPage(CMainWnd& window, DeviceHub& hub) : PageBase(window, hub) {
+KeyboardLightPage::KeyboardLightPage(CMainWnd& window, DeviceHub& hub)
+    : PageBase(window, hub), colours_(window, QStringLiteral("kb")) {
     light::LightShared& shared = hub.Light();
     painter_ = std::make_unique<LightPreviewPainter>(
         window, [&shared](bool on) { shared.keyboardPreview.SetVisible(on); },
@@ -74,20 +64,12 @@ void KeyboardLightPage::Register() {
         if (auto* slider = qobject_cast<QSlider*>(n.widget.data()))
             hub_.Keyboard().SetLightSpeedFromSlider(slider->value());
     });
-    router.On("colorchanged", "kb_deng_Color_Pallet", [this](const Notification& n) {
-        if (auto* palette = qobject_cast<ColorPalette*>(n.widget.data()))
-            SetColour(palette->SelectColor(), true);
-    });
-    for (int n = 1; n <= 18; ++n)
-        if (const std::optional<Rgb> preset = LightPresetColour(n))
-            router.On("click", QStringLiteral("kb_Deng_color_btn_%1").arg(n),
-                      [this, c = *preset](const Notification&) { SetColour(Argb(c), true); });
-    router.On("textchanged", "kb_Deng_edit_R",
-              [this](const Notification&) { EditComponent(16, "kb_Deng_edit_R"); });
-    router.On("textchanged", "kb_Deng_edit_G",
-              [this](const Notification&) { EditComponent(8, "kb_Deng_edit_G"); });
-    router.On("textchanged", "kb_Deng_edit_B",
-              [this](const Notification&) { EditComponent(0, "kb_Deng_edit_B"); });
+    colours_.Register([this](QRgb argb) { SetColour(argb, true); },
+                      [this](QRgb argb) { TakeTypedColour(argb); },
+                      [this] {
+                          return QString::fromLatin1(CustomShown() ? "kb_Deng_custom_colordp_btn"
+                                                                   : "kb_Deng_colordp_btn");
+                      });
     router.On("selectchanged", "kb_Deng_7color_check", [this](const Notification& n) {
         if (auto* check = qobject_cast<QAbstractButton*>(n.widget.data()))
             hub_.Keyboard().SetColourful(check->isChecked());
@@ -219,60 +201,25 @@ void KeyboardLightPage::Show() {
 }
 
 void KeyboardLightPage::SetColour(QRgb argb, bool store) {
-    const std::array<std::pair<const char*, int>, 3> edits = {{{"kb_Deng_edit_R", qRed(argb)},
-                                                               {"kb_Deng_edit_G", qGreen(argb)},
-                                                               {"kb_Deng_edit_B", qBlue(argb)}}};
-    for (const auto& [name, value] : edits)
-        if (auto* edit = Control<QLineEdit>(name)) {
-            const QSignalBlocker quiet(edit);
-            edit->setText(QString::number(value));
-        }
-    const bool custom = CustomShown();
-    if (QWidget* display = Control(custom ? "kb_Deng_custom_colordp_btn" : "kb_Deng_colordp_btn")) {
-        SetBkImage(display, QString());
-        SetBkColor(display, argb | 0xFF000000u);
-    }
-    if (auto* palette = Control<ColorPalette>("kb_deng_Color_Pallet")) {
-        const QSignalBlocker quiet(palette);
-        palette->SetSelectColor(argb | 0xFF000000u);
-    }
+    colours_.ShowFields(argb);
+    colours_.ShowPalette(argb);
     if (!store) return;
-    if (custom) {
+    if (CustomShown()) {
         hub_.Keyboard().SetCustomColour(RgbOf(argb));
         return;
     }
-    SetChecked(Control<QAbstractButton>("kb_Deng_7color_check"), false);
+    colours_.ClearSevenColour();
     hub_.Keyboard().SetLightColour(RgbOf(argb), true);
 }
 
-// One component typed into its field: at most 255. In the custom effect it changes the painting
-// colour (profiles saved); otherwise the single colour (the record marked, no profile saved).
-void KeyboardLightPage::EditComponent(int shift, const char* editName) {
-    auto* edit = Control<QLineEdit>(editName);
-    if (!edit) return;
-    if (const std::optional<std::string> corrected = LimitColourText(edit->text().toStdString())) {
-        const QSignalBlocker quiet(edit);
-        edit->setText(QString::fromStdString(*corrected));
-        edit->setCursorPosition(static_cast<int>(edit->text().size()));
-    }
-    const uint8_t component = ColourComponent(edit->text().toStdString());
-    const bool custom = CustomShown();
-    QWidget* display = Control(custom ? "kb_Deng_custom_colordp_btn" : "kb_Deng_colordp_btn");
-    QRgb argb = display ? BkColor(display) : 0;
-    argb = (argb & ~(0xFFu << shift)) | (QRgb{component} << shift) | 0xFF000000u;
-    if (display) {
-        SetBkImage(display, QString());
-        SetBkColor(display, argb);
-    }
-    if (auto* palette = Control<ColorPalette>("kb_deng_Color_Pallet")) {
-        const QSignalBlocker quiet(palette);
-        palette->SetSelectColor(argb);
-    }
-    if (custom) {
+// One component typed into its field. In the custom effect it changes the painting colour
+// (profiles saved); otherwise the single colour (the record marked, no profile saved).
+void KeyboardLightPage::TakeTypedColour(QRgb argb) {
+    if (CustomShown()) {
         hub_.Keyboard().SetCustomColour(RgbOf(argb));
         return;
     }
-    SetChecked(Control<QAbstractButton>("kb_Deng_7color_check"), false);
+    colours_.ClearSevenColour();
     hub_.Keyboard().SetLightColour(RgbOf(argb), false);
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/controls/key_surface.h"
+#include "app/pages/light_colour_fields.h"
 #include "app/pages/light_preview_painter.h"
 #include "app/pages/page_base.h"
 #include "core/keyboard/keyboard_layout.h"
@@ -43,12 +44,13 @@ class KeyboardLightPage : public PageBase {
   private:
     void ApplyLayout(const LightModeLayout& row, KeyboardVariant variant);
     void ShowCustomTools(bool custom);
-    void EditComponent(int shift, const char* editName);
+    void TakeTypedColour(QRgb argb);
     bool CustomShown() const;
     void PaintPreview();
     void HidePreview();
     CDeviceKeyButtonUI* Key(int button);
 
+    LightColourFields colours_;
     std::unique_ptr<LightPreviewPainter> painter_;
     std::array<QPointer<CDeviceKeyButtonUI>, kKeyboardButtons> keys_{};
     QPointer<CKeySurfaceUI> surface_;

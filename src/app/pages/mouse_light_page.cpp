@@ -2,13 +2,9 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <array>
 
-#include "app/controls/color_palette.h"
-#include "app/controls/skin_image.h"
 #include "app/device_hub.h"
 #include "core/mouse/light_page_rules.h"
 #include "core/mouse/mouse_facts.h"
@@ -26,7 +22,9 @@ void SetChecked(QAbstractButton* button, bool on) {
 }  // namespace
 
 MouseLightPage::MouseLightPage(CMainWnd& window, DeviceHub& hub)
-    : PageBase(window, hub), animator_(std::make_unique<MouseLightAnimator>(window, hub.Mouse())) {}
+    : PageBase(window, hub),
+      colours_(window, QStringLiteral("ms")),
+      animator_(std::make_unique<MouseLightAnimator>(window, hub.Mouse())) {}
 
 MouseLightPage::~MouseLightPage() = default;
 
@@ -47,10 +45,11 @@ void MouseLightPage::Register() {
         if (auto* slider = qobject_cast<QSlider*>(n.widget.data()))
             hub_.Mouse().SetLightSpeed(slider->value());
     });
-    router.On("colorchanged", "ms_deng_Color_Pallet", [this](const Notification& n) {
-        if (auto* palette = qobject_cast<ColorPalette*>(n.widget.data()))
-            ChooseColour(palette->SelectColor());
-    });
+    colours_.Register([this](QRgb argb) { ChooseColour(argb); },
+                      [this](QRgb argb) {
+                          colours_.ClearSevenColour();
+                          hub_.Mouse().SetLightColor(RgbOf(argb));
+                      });
     router.On("selectchanged", "ms_Deng_7color_check", [this](const Notification& n) {
         if (auto* check = qobject_cast<QAbstractButton*>(n.widget.data()))
             hub_.Mouse().SetSevenColor(check->isChecked());
@@ -79,51 +78,11 @@ void MouseLightPage::Register() {
     for (int list : {1, 2})
         router.On("itemselect", QStringLiteral("ms_deng_combo_modeSelect%1").arg(list),
                   [this, list](const Notification& n) { ChooseAlternativeMode(list, n.index); });
-    for (int n = 1; n <= 18; ++n)
-        if (const std::optional<Rgb> preset = LightPresetColour(n))
-            router.On("click", QStringLiteral("ms_Deng_color_btn_%1").arg(n),
-                      [this, c = *preset](const Notification&) {
-                          ChooseColour(qRgba(c.red, c.green, c.blue, 0xFF));
-                      });
-    router.On("textchanged", "ms_Deng_edit_R",
-              [this](const Notification&) { EditComponent(16, "ms_Deng_edit_R"); });
-    router.On("textchanged", "ms_Deng_edit_G",
-              [this](const Notification&) { EditComponent(8, "ms_Deng_edit_G"); });
-    router.On("textchanged", "ms_Deng_edit_B",
-              [this](const Notification&) { EditComponent(0, "ms_Deng_edit_B"); });
 }
 
 void MouseLightPage::ShowDirection(bool left) {
     SetChecked(Control<QAbstractButton>("ms_Deng_FXL_check"), left);
     SetChecked(Control<QAbstractButton>("ms_Deng_FXR_check"), !left);
-}
-
-// One component typed into its field: at most 255; the colour preview, the palette and the
-// record take the colour with that component replaced.
-void MouseLightPage::EditComponent(int shift, const char* editName) {
-    auto* edit = Control<QLineEdit>(editName);
-    if (!edit) return;
-    if (const std::optional<std::string> corrected = LimitColourText(edit->text().toStdString())) {
-        const QSignalBlocker quiet(edit);
-        edit->setText(QString::fromStdString(*corrected));
-        edit->setCursorPosition(static_cast<int>(edit->text().size()));
-    }
-    const uint8_t component = ColourComponent(edit->text().toStdString());
-    QWidget* preview = Control("ms_Deng_colordp_btn");
-    QRgb argb = preview ? BkColor(preview) : 0;
-    argb = (argb & ~(0xFFu << shift)) | (QRgb{component} << shift) | 0xFF000000u;
-    if (preview) {
-        SetBkImage(preview, QString());
-        SetBkColor(preview, argb);
-    }
-    if (auto* palette = Control<ColorPalette>("ms_deng_Color_Pallet")) {
-        const QSignalBlocker quiet(palette);
-        palette->SetSelectColor(argb);
-    }
-    SetChecked(Control<QAbstractButton>("ms_Deng_7color_check"), false);
-    hub_.Mouse().SetLightColor(Rgb{static_cast<uint8_t>(qRed(argb)),
-                                   static_cast<uint8_t>(qGreen(argb)),
-                                   static_cast<uint8_t>(qBlue(argb))});
 }
 
 void MouseLightPage::ChooseAlternativeMode(int list, int mode) {
@@ -146,11 +105,9 @@ void MouseLightPage::ChooseAlternativeMode(int list, int mode) {
 }
 
 void MouseLightPage::ChooseColour(QRgb argb) {
-    ShowLightColor(argb);
-    SetChecked(Control<QAbstractButton>("ms_Deng_7color_check"), false);
-    hub_.Mouse().SetLightColor(Rgb{static_cast<uint8_t>(qRed(argb)),
-                                   static_cast<uint8_t>(qGreen(argb)),
-                                   static_cast<uint8_t>(qBlue(argb))});
+    colours_.ShowFields(argb);
+    colours_.ClearSevenColour();
+    hub_.Mouse().SetLightColor(RgbOf(argb));
 }
 
 void MouseLightPage::ChooseLightMode(int mode) {
@@ -184,21 +141,6 @@ void MouseLightPage::LayOutMode(int mode, uint8_t sevenColour) {
     SetChecked(Control<QAbstractButton>("ms_Deng_7color_check"), sevenColour != 0);
 }
 
-void MouseLightPage::ShowLightColor(QRgb argb) {
-    if (QWidget* preview = Control("ms_Deng_colordp_btn")) {
-        SetBkImage(preview, QString());
-        SetBkColor(preview, argb | 0xFF000000u);
-    }
-    const std::array<std::pair<const char*, int>, 3> edits = {{{"ms_Deng_edit_R", qRed(argb)},
-                                                               {"ms_Deng_edit_G", qGreen(argb)},
-                                                               {"ms_Deng_edit_B", qBlue(argb)}}};
-    for (const auto& [name, value] : edits)
-        if (auto* edit = Control<QLineEdit>(name)) {
-            const QSignalBlocker quiet(edit);
-            edit->setText(QString::number(value));
-        }
-}
-
 void MouseLightPage::Show(const MouseRecord& r, bool relayout) {
     if (relayout) {
         if (auto* modes = Control<QComboBox>("ms_deng_combo_modeSelect0")) {
@@ -215,13 +157,9 @@ void MouseLightPage::Show(const MouseRecord& r, bool relayout) {
         const QSignalBlocker quiet(slider);
         slider->setValue(SliderFromLightSpeed(r.lightSpeed()));
     }
-    const Rgb light = r.lightColor();
-    const QRgb argb = qRgba(light.red, light.green, light.blue, 0xFF);
-    if (auto* palette = Control<ColorPalette>("ms_deng_Color_Pallet")) {
-        const QSignalBlocker quiet(palette);
-        palette->SetSelectColor(argb);
-    }
-    ShowLightColor(argb);
+    const QRgb argb = Argb(r.lightColor());
+    colours_.ShowPalette(argb);
+    colours_.ShowFields(argb);
     SetChecked(Control<QAbstractButton>("ms_Deng_7color_check"), r.sevenColor() != 0);
     SetChecked(Control<QAbstractButton>("ms_Deng_FXL_check"), r.lightDirection() != 0);
     SetChecked(Control<QAbstractButton>("ms_Deng_FXR_check"), r.lightDirection() == 0);

@@ -6,6 +6,7 @@
 #include <QRgb>
 #include <memory>
 
+#include "app/pages/light_colour_fields.h"
 #include "app/pages/mouse_light_animator.h"
 #include "app/pages/page_base.h"
 #include "core/mouse/mouse_record.h"
@@ -21,17 +22,15 @@ class MouseLightPage : public PageBase {
     MouseLightAnimator& Animator() { return *animator_; }
     // `relayout`: the record was replaced as a whole, so the effect's controls are laid out again.
     void Show(const MouseRecord& record, bool relayout);
-    // The colour preview and R, G, B edits, without storing.
-    void ShowLightColor(QRgb argb);
 
   private:
     void ChooseLightMode(int mode);
     void ChooseAlternativeMode(int list, int mode);
     void LayOutMode(int mode, uint8_t sevenColour);
     void ChooseColour(QRgb argb);
-    void EditComponent(int shift, const char* editName);
     void ShowDirection(bool left);
 
+    LightColourFields colours_;
     std::unique_ptr<MouseLightAnimator> animator_;
 };
 

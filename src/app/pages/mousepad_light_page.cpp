@@ -2,14 +2,10 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <array>
 
-#include "app/controls/color_palette.h"
 #include "app/controls/led_preview.h"
-#include "app/controls/skin_image.h"
 #include "app/device_hub.h"
 #include "core/keyboard/light_page_layouts.h"
 #include "core/mouse/light_page_rules.h"
@@ -24,14 +20,10 @@ void SetChecked(QAbstractButton* button, bool on) {
     button->setChecked(on);
 }
 
-Rgb RgbOf(QRgb argb) {
-    return {static_cast<uint8_t>(qRed(argb)), static_cast<uint8_t>(qGreen(argb)),
-            static_cast<uint8_t>(qBlue(argb))};
-}
-
 }  // namespace
 
-MousepadLightPage::MousepadLightPage(CMainWnd& window, DeviceHub& hub) : PageBase(window, hub) {
+MousepadLightPage::MousepadLightPage(CMainWnd& window, DeviceHub& hub)
+    : PageBase(window, hub), colours_(window, QStringLiteral("mp")) {
     light::LightShared& shared = hub.Light();
     painter_ = std::make_unique<LightPreviewPainter>(
         window, [&shared](bool on) { shared.mousepadPreview.SetVisible(on); },
@@ -60,22 +52,11 @@ void MousepadLightPage::Register() {
         if (auto* slider = qobject_cast<QSlider*>(n.widget.data()))
             hub_.Mousepad().SetLightSpeedFromSlider(slider->value());
     });
-    router.On("colorchanged", "mp_deng_Color_Pallet", [this](const Notification& n) {
-        if (auto* palette = qobject_cast<ColorPalette*>(n.widget.data()))
-            ChooseColour(palette->SelectColor());
-    });
-    for (int n = 1; n <= 18; ++n)
-        if (const std::optional<Rgb> preset = LightPresetColour(n))
-            router.On("click", QStringLiteral("mp_Deng_color_btn_%1").arg(n),
-                      [this, c = *preset](const Notification&) {
-                          ChooseColour(qRgba(c.red, c.green, c.blue, 0xFF));
+    colours_.Register([this](QRgb argb) { ChooseColour(argb); },
+                      [this](QRgb argb) {
+                          colours_.ClearSevenColour();
+                          hub_.Mousepad().SetLightColour(RgbOf(argb), true);
                       });
-    router.On("textchanged", "mp_Deng_edit_R",
-              [this](const Notification&) { EditComponent(16, "mp_Deng_edit_R"); });
-    router.On("textchanged", "mp_Deng_edit_G",
-              [this](const Notification&) { EditComponent(8, "mp_Deng_edit_G"); });
-    router.On("textchanged", "mp_Deng_edit_B",
-              [this](const Notification&) { EditComponent(0, "mp_Deng_edit_B"); });
     router.On("selectchanged", "mp_Deng_7color_check", [this](const Notification& n) {
         if (auto* check = qobject_cast<QAbstractButton*>(n.widget.data()))
             hub_.Mousepad().SetColourful(check->isChecked());
@@ -134,63 +115,18 @@ void MousepadLightPage::Show() {
         const QSignalBlocker quiet(slider);
         slider->setValue(4 - s.speed);
     }
-    const QRgb argb = qRgba(s.colour.red, s.colour.green, s.colour.blue, 0xFF);
-    if (auto* palette = Control<ColorPalette>("mp_deng_Color_Pallet")) {
-        const QSignalBlocker quiet(palette);
-        palette->SetSelectColor(argb);
-    }
-    ShowColour(argb);
+    const QRgb argb = Argb(s.colour);
+    colours_.ShowPalette(argb);
+    colours_.ShowFields(argb);
     SetChecked(Control<QAbstractButton>("mp_Deng_7color_check"), s.colourful != 0);
     SetChecked(Control<QAbstractButton>("mp_Deng_FXL_check"), s.direction != 0);
     SetChecked(Control<QAbstractButton>("mp_Deng_FXR_check"), s.direction == 0);
 }
 
-void MousepadLightPage::ShowColour(QRgb argb) {
-    if (QWidget* display = Control("mp_Deng_colordp_btn")) {
-        SetBkImage(display, QString());
-        SetBkColor(display, argb | 0xFF000000u);
-    }
-    const std::array<std::pair<const char*, int>, 3> edits = {{{"mp_Deng_edit_R", qRed(argb)},
-                                                               {"mp_Deng_edit_G", qGreen(argb)},
-                                                               {"mp_Deng_edit_B", qBlue(argb)}}};
-    for (const auto& [name, value] : edits)
-        if (auto* edit = Control<QLineEdit>(name)) {
-            const QSignalBlocker quiet(edit);
-            edit->setText(QString::number(value));
-        }
-}
-
 void MousepadLightPage::ChooseColour(QRgb argb) {
-    ShowColour(argb);
-    if (auto* palette = Control<ColorPalette>("mp_deng_Color_Pallet")) {
-        const QSignalBlocker quiet(palette);
-        palette->SetSelectColor(argb | 0xFF000000u);
-    }
-    SetChecked(Control<QAbstractButton>("mp_Deng_7color_check"), false);
-    hub_.Mousepad().SetLightColour(RgbOf(argb), true);
-}
-
-void MousepadLightPage::EditComponent(int shift, const char* editName) {
-    auto* edit = Control<QLineEdit>(editName);
-    if (!edit) return;
-    if (const std::optional<std::string> corrected = LimitColourText(edit->text().toStdString())) {
-        const QSignalBlocker quiet(edit);
-        edit->setText(QString::fromStdString(*corrected));
-        edit->setCursorPosition(static_cast<int>(edit->text().size()));
-    }
-    const uint8_t component = ColourComponent(edit->text().toStdString());
-    QWidget* display = Control("mp_Deng_colordp_btn");
-    QRgb argb = display ? BkColor(display) : 0;
-    argb = (argb & ~(0xFFu << shift)) | (QRgb{component} << shift) | 0xFF000000u;
-    if (display) {
-        SetBkImage(display, QString());
-        SetBkColor(display, argb);
-    }
-    if (auto* palette = Control<ColorPalette>("mp_deng_Color_Pallet")) {
-        const QSignalBlocker quiet(palette);
-        palette->SetSelectColor(argb);
-    }
-    SetChecked(Control<QAbstractButton>("mp_Deng_7color_check"), false);
+    colours_.ShowFields(argb);
+    colours_.ShowPalette(argb);
+    colours_.ClearSevenColour();
     hub_.Mousepad().SetLightColour(RgbOf(argb), true);
 }
 

@@ -7,6 +7,7 @@
 #include <QRgb>
 #include <memory>
 
+#include "app/pages/light_colour_fields.h"
 #include "app/pages/light_preview_painter.h"
 #include "app/pages/page_base.h"
 
@@ -24,10 +25,9 @@ class MousepadLightPage : public PageBase {
     LightPreviewPainter& Painter() { return *painter_; }
 
   private:
-    void ShowColour(QRgb argb);
-    void EditComponent(int shift, const char* editName);
     void PaintPreview();
 
+    LightColourFields colours_;
     std::unique_ptr<LightPreviewPainter> painter_;
 };
 
