@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -47,13 +49,16 @@ class ServedSimMouse : public ::testing::Test {
     ~ServedSimMouse() override {
         if (server) Quit();
         ::unlink(path.c_str());
+        ::unlink((dir + "/replies").c_str());
         ::rmdir(dir.c_str());
     }
 
-    // Starts the server and waits until it serves (a program connects and reads its list).
+    // Starts the server and waits until it serves (a program connects and reads its list). Its
+    // replies to commands go to the file "replies" in the folder.
     void Serve() {
         server = ::popen(
-            (std::string(VQ_QUILLETCTL) + " serve-sim " + path + " >/dev/null").c_str(), "w");
+            (std::string(VQ_QUILLETCTL) + " serve-sim " + path + " >" + dir + "/replies").c_str(),
+            "w");
         ASSERT_NE(server, nullptr);
         for (int i = 0; i < 1000; ++i) {
             if (platform::SocketHidBackend::Connect(path, nullptr)) return;
@@ -67,15 +72,35 @@ class ServedSimMouse : public ::testing::Test {
         std::fputc('\n', server);
         std::fflush(server);
     }
+    // Sends a command and waits until the server has carried it out and said `reply`.
+    void CommandDone(const char* line, const std::string& reply) {
+        Command(line);
+        for (int i = 0; i < 1000; ++i) {
+            std::ifstream replies(dir + "/replies");
+            const std::string said((std::istreambuf_iterator<char>(replies)),
+                                   std::istreambuf_iterator<char>());
+            if (said.find(reply + "\n", replied) != std::string::npos) {
+                replied = said.size();
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        FAIL() << "serve-sim did not carry out " << line;
+    }
     int Quit() {
         Command("quit");
         const int status = ::pclose(server);
         server = nullptr;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    bool SocketFileExists() const {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0;
+    }
 
     std::string dir, path;
     std::FILE* server = nullptr;
+    size_t replied = 0;  // of the server's replies, those already waited for
 };
 
 }  // namespace vq::test
