@@ -1,8 +1,9 @@
 // Measures the process's CPU with the simulated keyboard, mouse and mousepad (as quillet
 // --simulate all runs), on the USB wire's timing: the devices' own effects, the light sync and
-// still effects, each with the window hidden and with the keyboard's lighting page shown. Each
-// phase lets the program settle, then counts its CPU time over the phase's wall time, and the
-// light frames that reached the devices.
+// still effects, each with the window hidden and with a lighting page shown (the keyboard's; for
+// the sync also the mouse's and the mousepad's). Each phase lets the program settle, then counts
+// the process's CPU time and the window thread's over the phase's wall time, the light frames
+// that reached the devices, the keyboard preview's paints and the key tints it made.
 //
 //   vq_light_cpu [SECONDS_PER_PHASE]
 //
@@ -110,8 +111,17 @@ int main(int argc, char** argv) {
     click("kb_deng_Op_tab");
     hub.StartLightSync(1);
     phase("light sync, keyboard lighting page shown");
+    click("ms_tab");
+    click("ms_deng_Op_tab");
+    phase("light sync, mouse lighting page shown");
+    click("mp_tab");
+    phase("light sync, mousepad page shown");
     window.hide();
     phase("light sync, window hidden");
+    window.show();
+    click("kb_tab");
+    click("kb_deng_Op_tab");
+    window.hide();
 
     // Still effects everywhere: sent once, then nothing.
     hub.Keyboard().SetLightMode(3);

@@ -68,6 +68,42 @@ TEST(LedPreview, RepaintsOnlyWhenWhatItShowsChanges) {
     EXPECT_GT(led.PaintCount(), before);
 }
 
+// A preview sets its LEDs many times a second: a look (shape, size, colour and opacity told
+// apart to 5 bits) is drawn once and shared, and a change the eye cannot tell is kept but not
+// painted.
+TEST(LedPreview, OneLookIsDrawnOnceAndSmallStepsAreNotPainted) {
+    CLedPreviewUI a;
+    CLedPreviewUI b;
+    for (CLedPreviewUI* led : {&a, &b}) {
+        led->resize(14, 14);
+        led->SetIsChangerColor(true);
+        led->show();
+    }
+    a.SetLed(qRgb(10, 200, 30), 180);
+    Settle(&a);
+    const long long made = CLedPreviewUI::LooksMade();
+    b.SetLed(qRgb(12, 201, 28), 182);  // the same look
+    Settle(&b);
+    EXPECT_EQ(CLedPreviewUI::LooksMade(), made);
+    EXPECT_EQ(a.grab().toImage(), b.grab().toImage());
+
+    const int paints = b.PaintCount();
+    b.SetLed(qRgb(13, 202, 29), 183);
+    QApplication::processEvents();
+    EXPECT_EQ(b.PaintCount(), paints);
+    EXPECT_EQ(b.Color(), qRgb(13, 202, 29));  // kept as given
+    EXPECT_EQ(b.Alpha(), 183);
+    b.SetLed(qRgb(40, 202, 29), 183);
+    QApplication::processEvents();
+    EXPECT_GT(b.PaintCount(), paints);
+    EXPECT_EQ(CLedPreviewUI::LooksMade(), made + 1);
+    EXPECT_NE(a.grab().toImage(), b.grab().toImage());
+    // Off: the unlit socket, whatever the colour.
+    b.SetChangerAlpha(0);
+    a.SetIsChangerColor(false);
+    EXPECT_EQ(a.grab().toImage(), b.grab().toImage());
+}
+
 TEST(LedPreview, ColourChangesWhileSwitchedOffDoNotRepaint) {
     CLedPreviewUI led;
     led.resize(14, 14);

@@ -1,9 +1,11 @@
 #include "app/controls/led_preview.h"
 
+#include <QHash>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vq::app {
 
@@ -13,14 +15,45 @@ QColor WithAlpha(QRgb rgb, int alpha) {
     return QColor(qRed(rgb), qGreen(rgb), qBlue(rgb), std::clamp(alpha, 0, 255));
 }
 
+// The middle of a value's 5-bit step (what the eye tells apart on a small spot); 0 and 255 stay.
+int Step(int value) {
+    return value == 0 || value == 255 ? value : (value & 0xF8) | 0x04;
+}
+
+// Pictures of LEDs as they look, shared by every LED of one shape, size and look: a preview
+// changes its LEDs many times a second, and drawing a picture costs far less than drawing the
+// spot's antialiased shapes. Window's thread only.
+struct LookKey {
+    int kind = 0;
+    int width = 0;
+    int height = 0;
+    int ratioMilli = 1000;
+    QRgb look = 0;  // the stepped colour, alpha the stepped opacity; 0 for an unlit socket
+    bool operator==(const LookKey& other) const = default;
+};
+
+size_t qHash(const LookKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.kind, key.width, key.height, key.ratioMilli, key.look);
+}
+
+constexpr int kMostLooks = 2048;
+
+QHash<LookKey, QImage>& Looks() {
+    static QHash<LookKey, QImage> looks;
+    return looks;
+}
+
+long long looksMade = 0;
+
 }  // namespace
+
+long long CLedPreviewUI::LooksMade() {
+    return looksMade;
+}
 
 CLedPreviewUI::CLedPreviewUI(QWidget* parent)
     : QWidget(parent),
       socketBrush_(QColor(0x0b, 0x0c, 0x0f)),
-      haloBrush_(Qt::transparent),
-      coreBrush_(Qt::transparent),
-      shineBrush_(Qt::transparent),
       socketPen_(QColor(0x3a, 0x3f, 0x49), 1.0) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -55,17 +88,16 @@ void CLedPreviewUI::SetLed(QRgb rgb, int alpha) {
 
 void CLedPreviewUI::Change(QRgb rgb, int alpha) {
     if (rgb == rgb_ && alpha == alpha_) return;
+    const QRgb before = Look();
     rgb_ = rgb;
     alpha_ = alpha;
-    UpdateBrushes();
-    if (changer_) update();
+    // A change below what the eye tells apart on the spot is kept but not painted.
+    if (changer_ && Look() != before) update();
 }
 
-void CLedPreviewUI::UpdateBrushes() {
-    // The halo is fainter and the highlight is a white fleck; both follow the opacity.
-    haloBrush_.setColor(WithAlpha(rgb_, alpha_ * 2 / 5));
-    coreBrush_.setColor(WithAlpha(rgb_, alpha_));
-    shineBrush_.setColor(QColor(255, 255, 255, alpha_ / 3));
+QRgb CLedPreviewUI::Look() const {
+    if (!changer_ || alpha_ == 0) return 0;
+    return qRgba(Step(qRed(rgb_)), Step(qGreen(rgb_)), Step(qBlue(rgb_)), Step(alpha_));
 }
 
 QString CLedPreviewUI::Shape() const {
@@ -105,11 +137,8 @@ void CLedPreviewUI::UpdateShapes() {
     radius_ = kind_ == Kind::Bar ? std::min(r.width(), r.height()) / 2.0 : 0;
 }
 
-void CLedPreviewUI::paintEvent(QPaintEvent* /*event*/) {
-    ++paints_;
-    QPainter painter(this);
+void CLedPreviewUI::Draw(QPainter& painter, QRgb look) const {
     painter.setRenderHint(QPainter::Antialiasing);
-    const bool lit = changer_ && alpha_ > 0;
     if (kind_ != Kind::Glow) {
         painter.setPen(socketPen_);
         painter.setBrush(socketBrush_);
@@ -119,23 +148,50 @@ void CLedPreviewUI::paintEvent(QPaintEvent* /*event*/) {
             painter.drawEllipse(socket_);
         }
     }
-    if (!lit) return;
+    if (qAlpha(look) == 0) return;
+    const int alpha = qAlpha(look);
+    // The halo is fainter and the highlight is a white fleck; both follow the opacity.
     painter.setPen(Qt::NoPen);
-    painter.setBrush(haloBrush_);
+    painter.setBrush(WithAlpha(look, alpha * 2 / 5));
     if (kind_ == Kind::Bar) {
         painter.drawRoundedRect(halo_, radius_, radius_);
-        painter.setBrush(coreBrush_);
+        painter.setBrush(WithAlpha(look, alpha));
         const qreal r = std::max<qreal>(radius_ - 2.0, 1.0);
         painter.drawRoundedRect(core_, r, r);
         return;
     }
     painter.drawEllipse(halo_);
-    painter.setBrush(coreBrush_);
+    painter.setBrush(WithAlpha(look, alpha));
     painter.drawEllipse(core_);
     if (kind_ == Kind::Ellipse) {
-        painter.setBrush(shineBrush_);
+        painter.setBrush(QColor(255, 255, 255, alpha / 3));
         painter.drawEllipse(shine_);
     }
+}
+
+void CLedPreviewUI::paintEvent(QPaintEvent* /*event*/) {
+    ++paints_;
+    if (size().isEmpty()) return;
+    const qreal ratio = devicePixelRatioF();
+    const QRgb look = Look();
+    const LookKey key{static_cast<int>(kind_), width(), height(),
+                      static_cast<int>(std::lround(ratio * 1000)), look};
+    QHash<LookKey, QImage>& looks = Looks();
+    auto it = looks.constFind(key);
+    if (it == looks.cend()) {
+        QImage picture(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        {
+            QPainter p(&picture);
+            Draw(p, look);
+        }
+        if (looks.size() >= kMostLooks) looks.clear();
+        ++looksMade;
+        it = looks.insert(key, picture);
+    }
+    QPainter painter(this);
+    painter.drawImage(0, 0, it.value());
 }
 
 }  // namespace vq::app

@@ -1,8 +1,9 @@
 #pragma once
 // One LED of a device picture: a spot that shows a colour at an opacity. The light previews of the
-// mouse, keyboard and mousepad pages set these many times a second, so the widget repaints only
-// when what it shows changes and its paint allocates nothing: the brushes are members whose
-// colours are updated in place, and the shapes are worked out when the widget is resized.
+// mouse and mousepad pages set these many times a second, so the widget repaints only when what
+// it shows changes to the eye (colour and opacity told apart to 5 bits), and a paint is one
+// picture: the spot's look is drawn once for each shape, size and look and shared by every LED
+// that shows it.
 
 #include <QBrush>
 #include <QPen>
@@ -10,6 +11,8 @@
 #include <QWidget>
 
 #include <cstdint>
+
+class QPainter;
 
 namespace vq::app {
 
@@ -42,6 +45,8 @@ class CLedPreviewUI : public QWidget {
     int Alpha() const { return alpha_; }
     // Paint events handled so far (tests check that unchanged values cause no repaint).
     int PaintCount() const { return paints_; }
+    // Pictures of LED looks drawn so far, by all LEDs (tests and measurements).
+    static long long LooksMade();
 
     QString Shape() const;
     void SetShape(const QString& shape);
@@ -55,7 +60,9 @@ class CLedPreviewUI : public QWidget {
   private:
     enum class Kind { Ellipse, Bar, Glow };
     void Change(QRgb rgb, int alpha);
-    void UpdateBrushes();
+    // What the spot shows: the stepped colour and opacity, 0 when unlit.
+    QRgb Look() const;
+    void Draw(QPainter& painter, QRgb look) const;
     void UpdateShapes();
 
     Kind kind_ = Kind::Ellipse;
@@ -70,9 +77,6 @@ class CLedPreviewUI : public QWidget {
     QRectF shine_;
     qreal radius_ = 0;
     QBrush socketBrush_;
-    QBrush haloBrush_;
-    QBrush coreBrush_;
-    QBrush shineBrush_;
     QPen socketPen_;
 };
 

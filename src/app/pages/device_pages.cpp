@@ -25,15 +25,15 @@ DevicePages::DevicePages(CMainWnd& window, DeviceHub& h)
       keyboardMacros(window, h, DeviceKind::Keyboard),
       cursor(window, h) {
     light::LightShared& shared = h.Light();
+    mouseLeds = std::make_unique<LedControls<20>>(window, QStringLiteral("ms_dkey_"));
     mouseSync = std::make_unique<LightPreviewPainter>(
         window, [&shared](bool on) { shared.mouseSyncPreview.SetVisible(on); },
-        [this, &window] {
+        [this] {
             if (!hub.Mouse().Session().LightSync()) return;
             // Every LED of the frame the sync sends (20; the own effects' preview drives 19).
             const auto picture = hub.Light().mouseSyncPreview.Picture();
             for (size_t i = 0; i < picture.size(); ++i)
-                if (auto* led =
-                        window.BuiltControl<CLedPreviewUI>(QStringLiteral("ms_dkey_%1").arg(i))) {
+                if (CLedPreviewUI* led = mouseLeds->At(i)) {
                     led->SetChangerColor(light::PreviewColourValue(picture[i]));
                     led->SetChangerAlpha(picture[i].level);
                 }

@@ -6,6 +6,7 @@
 
 #include "app/pages/keyboard_keys_page.h"
 #include "app/pages/keyboard_light_page.h"
+#include "app/pages/led_controls.h"
 #include "app/pages/macro_page.h"
 #include "app/pages/mouse_buttons_page.h"
 #include "app/pages/mouse_cursor_page.h"
@@ -38,6 +39,8 @@ struct DevicePages {
     void OnEvent(const ControllerEvent& event);
 
     DeviceHub& hub;
+    // The mouse's LEDs on its lighting page, looked up once (before the painter that uses them).
+    std::unique_ptr<LedControls<20>> mouseLeds;
     // The mouse's LEDs on its lighting page while the light sync drives the mouse (its own
     // preview stands still then).
     std::unique_ptr<LightPreviewPainter> mouseSync;

@@ -3,8 +3,10 @@
 // publish each changed picture (only while the preview is marked visible) and ask for a paint;
 // the painter marks the preview visible while its area can be seen (the page shown, the window
 // shown and not minimised), keeps at most one paint queued on the window's thread and paints at
-// most once per interval (about 30 times a second by default). A hidden page costs the light thread
-// nothing but its frames for the device, and the window's thread nothing at all.
+// most once per interval (15 times a second by default: smooth enough for a preview of light
+// effects, and each picture costs the window's thread a paint of many spots or keys). A hidden page
+// costs the light thread nothing but its frames for the device, and the window's thread nothing at
+// all.
 
 #include <QObject>
 #include <QPointer>
@@ -27,7 +29,7 @@ class LightPreviewPainter : public QObject {
     // seen (may be empty).
     LightPreviewPainter(CMainWnd& window, std::function<void(bool)> setVisible,
                         std::function<void()> paint, std::function<void()> hide = {},
-                        std::chrono::milliseconds interval = std::chrono::milliseconds(33));
+                        std::chrono::milliseconds interval = std::chrono::milliseconds(66));
     ~LightPreviewPainter() override;
 
     // The area whose visibility decides (the lighting page once it is built).

@@ -23,7 +23,9 @@ void SetChecked(QAbstractButton* button, bool on) {
 }  // namespace
 
 MousepadLightPage::MousepadLightPage(CMainWnd& window, DeviceHub& hub)
-    : PageBase(window, hub), colours_(window, QStringLiteral("mp")) {
+    : PageBase(window, hub),
+      colours_(window, QStringLiteral("mp")),
+      zones_(window, QStringLiteral("mp_dkey_")) {
     light::LightShared& shared = hub.Light();
     painter_ = std::make_unique<LightPreviewPainter>(
         window, [&shared](bool on) { shared.mousepadPreview.SetVisible(on); },
@@ -133,7 +135,7 @@ void MousepadLightPage::ChooseColour(QRgb argb) {
 void MousepadLightPage::PaintPreview() {
     const auto picture = hub_.Light().mousepadPreview.Picture();
     for (size_t z = 0; z < picture.size(); ++z)
-        if (auto* led = window_.BuiltControl<CLedPreviewUI>(QStringLiteral("mp_dkey_%1").arg(z))) {
+        if (CLedPreviewUI* led = zones_.At(z)) {
             led->SetChangerColor(light::PreviewColourValue(picture[z]));
             led->SetChangerAlpha(picture[z].level);
         }

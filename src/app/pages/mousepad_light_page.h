@@ -7,6 +7,7 @@
 #include <QRgb>
 #include <memory>
 
+#include "app/pages/led_controls.h"
 #include "app/pages/light_colour_fields.h"
 #include "app/pages/light_preview_painter.h"
 #include "app/pages/page_base.h"
@@ -28,6 +29,7 @@ class MousepadLightPage : public PageBase {
     void PaintPreview();
 
     LightColourFields colours_;
+    LedControls<15> zones_;
     std::unique_ptr<LightPreviewPainter> painter_;
 };
 
