@@ -112,11 +112,13 @@ void DeviceHub::Start() {
         if (!workers_.Start(slot, worker.first, worker.second))
             Logf(LogLevel::Error, "worker thread %d (%s) not started", slot, worker.first.c_str());
     // The mouse's linked device profiles follow the program in front, told by the desktop's
-    // events on the follower's own thread (the platform logs once when it cannot).
+    // events (the platform logs once when it cannot). The follower reads the profile index, so
+    // each change is looked at on the mouse's controller, in the order the changes came, even
+    // when the desktop tells of one on the window's thread.
     std::string why;
     if (!foreground_->Start(
-            [follower = follower_.get()](const std::string& program) {
-                follower->ForegroundChanged(program);
+            [follower = follower_.get(), mouse = mouse_.get()](const std::string& program) {
+                mouse->RunTask([follower, program] { follower->ForegroundChanged(program); });
             },
             &why))
         followWhyNot_ = why.empty() ? std::string("unknown") : why;

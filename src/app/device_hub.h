@@ -4,7 +4,9 @@
 // nothing to watch in this system). Controllers talk back through events, which the hub hands
 // to the window's thread as the Event signal. Nothing here touches a widget.
 
+#include <QMetaObject>
 #include <QObject>
+#include <QPointer>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -93,6 +95,28 @@ class DeviceHub : public QObject, private ControllerObserver, private ListenerOb
     // The window's light-output flag (cleared while the system sleeps).
     void SetLightOutput(bool on);
 
+    // Runs `work` on the controller of `kind`, after what that controller was asked before (its
+    // saves and edits of the same files), and hands what it returns to `done` on the hub's
+    // thread, unless `receiver` is gone by then. The window's thread never waits for it; nothing
+    // runs after the shutdown.
+    template <typename Work, typename Done>
+    void RunFileWork(DeviceKind kind, QObject* receiver, Work work, Done done) {
+        using Result = decltype(work());
+        ++fileWorkSent_;
+        Controller(kind).RunTask([this, guard = QPointer<QObject>(receiver), work, done] {
+            auto result = std::make_shared<Result>(work());
+            QMetaObject::invokeMethod(
+                this,
+                [this, guard, done, result] {
+                    ++fileWorkDone_;
+                    if (guard) done(std::move(*result));
+                },
+                Qt::QueuedConnection);
+        });
+    }
+    // File work handed over and not yet answered (on the hub's thread).
+    int FileWorkWaiting() const { return fileWorkSent_ - fileWorkDone_; }
+
     // A worker for a slot, started by Start (replaces the built-in one, if any).
     void SetWorker(int slot, std::string name, WorkerBody body);
     // Every session refuses requests made on `thread` (the window's, in tests).
@@ -133,6 +157,9 @@ class DeviceHub : public QObject, private ControllerObserver, private ListenerOb
     std::map<int, std::pair<std::string, WorkerBody>> workerBodies_;
     bool started_ = false;
     bool shutDown_ = false;
+    // On the hub's thread.
+    int fileWorkSent_ = 0;
+    int fileWorkDone_ = 0;
     WorkerSet::StopOutcome stopOutcome_ = WorkerSet::StopOutcome::AllEnded;
 };
 

@@ -31,6 +31,7 @@
 #include "app/msg_wnd.h"
 #include "app/pages/device_pages.h"
 #include "app/power_monitor.h"
+#include "core/util/file_thread_guard.h"
 #include "core/util/ini_file.h"
 #include "core/util/log.h"
 #include "platform/language_hint.h"
@@ -75,6 +76,9 @@ CMainWnd::CMainWnd(Options options)
       options_(std::move(options)),
       ui_(std::make_unique<SkinUi>(options_.skinFolder)),
       settings_(options_.dataFolder / "main.ini") {
+    // The window's thread never waits on the disk: the file helpers count (and log the first
+    // of) the calls made on it; the controllers' threads do the file work.
+    filesForbiddenBefore_ = ForbidFilesOnThisThread();
     setObjectName("MainWnd");
     setWindowTitle("Varnhold Quillet");
     if (!options_.readLanguageHint) options_.readLanguageHint = platform::ReadLanguageHint;
@@ -104,6 +108,7 @@ CMainWnd::~CMainWnd() {
     CMainWnd* self = this;
     g_mainWindow.compare_exchange_strong(self, nullptr);
     delete trayMenu_;
+    ForbidFilesOnThisThread(filesForbiddenBefore_);
 }
 
 CMainWnd* CMainWnd::Instance() {

@@ -204,6 +204,7 @@ class CMainWnd : public QWidget, public SkinReceiver {
     QWidget* root_ = nullptr;
     std::unique_ptr<DeviceHub> hub_;
     std::atomic<int> power_{1};
+    bool filesForbiddenBefore_ = false;  // the thread's mark before the window set it
     int animating_ = 0;
     AnimationCounters counters_;
 

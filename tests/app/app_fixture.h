@@ -18,6 +18,8 @@
 
 #include "app/main_window.h"
 #include "app/msg_wnd.h"
+#include "app/pages/device_pages.h"
+#include "core/util/file_thread_guard.h"
 #include "core/util/ini_file.h"
 #include "platform/foreground_program.h"
 #include "sim/sim_mouse.h"
@@ -64,6 +66,16 @@ inline void Settle(app::CMainWnd& w) {
         EXPECT_TRUE(w.Hub().Controller(kind).WaitIdle(std::chrono::milliseconds(kWaitMs)));
     for (int i = 0; i < 3; ++i)
         QCoreApplication::processEvents();
+    // The answers of the file work the window handed over.
+    EXPECT_TRUE(QTest::qWaitFor([&w] { return w.Hub().FileWorkWaiting() == 0; }, kWaitMs));
+}
+
+// What `look` returns, with the window's thread free to touch files while it runs: the test's
+// own look at the disk, which the window's count leaves out.
+template <typename Look>
+auto OnDisk(Look&& look) {
+    const FileAccessAllowed test;
+    return look();
 }
 
 class WindowTest : public ::testing::Test {
@@ -79,6 +91,11 @@ class WindowTest : public ::testing::Test {
                  {DeviceKind::Keyboard, DeviceKind::Mouse, DeviceKind::Mousepad}) {
                 EXPECT_EQ(window->Hub().Controller(kind).Session().RefusedRequests(), 0)
                     << DeviceKindPrefix(kind) << " request made on the window's thread";
+            }
+            // Nor on the disk: the window leaves its file work to the controllers' threads.
+            if (!windowStillTouchesFiles) {
+                EXPECT_EQ(ForbiddenFileAccesses() - fileCallsBefore, 0u)
+                    << "files read or written on the window's thread";
             }
         }
         window.reset();
@@ -106,6 +123,7 @@ class WindowTest : public ::testing::Test {
         options.controller = controllerTiming;
         options.foreground = &foreground;
         if (adjustOptions) adjustOptions(options);
+        fileCallsBefore = ForbiddenFileAccesses();
         window = std::make_unique<app::CMainWnd>(options);
         // Every device request made on the window's thread is refused and counted.
         window->Hub().RefuseRequestsFrom(std::this_thread::get_id());
@@ -113,13 +131,16 @@ class WindowTest : public ::testing::Test {
         return *window;
     }
 
-    // Builds and starts the window, and waits until the presence thread has had its first pass.
+    // Builds and starts the window, and waits until the presence thread has had its first pass
+    // and the profile lists are filled.
     app::CMainWnd& StartWindow(bool plugged = true) {
         MakeWindow(plugged);
         window->WindowInit();
         if (plugged) {
             EXPECT_TRUE(QTest::qWaitFor([this] { return window->isVisible(); }, kWaitMs));
         }
+        EXPECT_TRUE(
+            QTest::qWaitFor([this] { return window->Pages()->profiles.Filled(); }, kWaitMs));
         return *window;
     }
 
@@ -138,6 +159,10 @@ class WindowTest : public ::testing::Test {
     // Changes the window's options before it is made (a test's own devices or clocks).
     std::function<void(app::CMainWnd::Options&)> adjustOptions;
     std::unique_ptr<app::CMainWnd> window;
+    // The file calls made on marked threads before the window was made.
+    uint64_t fileCallsBefore = 0;
+    // A page that still does its file work on the window's thread.
+    bool windowStillTouchesFiles = false;
 };
 
 }  // namespace vq::test

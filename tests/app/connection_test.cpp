@@ -203,12 +203,14 @@ TEST_F(Connection, SelectingALightProfileLoadsItAndMarksTheRecord) {
     Settle(w);
     ASSERT_EQ(w.Hub().Mouse().Model().Record().brightness(), 0);
     {
+        const FileAccessAllowed test;
         MouseModel file;
         ASSERT_EQ(w.Hub().Store().LoadProfile(DeviceKind::Mouse, ProfileFamily::Light, 0, file),
                   ProfileReadResult::Ok);
         file.EditRecord([](MouseRecord& r) { r.SetBrightness(2); });
-        ASSERT_EQ(w.Hub().Store().SaveSelectedProfile(DeviceKind::Mouse, ProfileFamily::Light, file),
-                  SaveResult::Saved);
+        ASSERT_EQ(
+            w.Hub().Store().SaveSelectedProfile(DeviceKind::Mouse, ProfileFamily::Light, file),
+            SaveResult::Saved);
     }
     bus.ClearTranscript();
     list->setCurrentIndex(0);
@@ -217,7 +219,10 @@ TEST_F(Connection, SelectingALightProfileLoadsItAndMarksTheRecord) {
     EXPECT_EQ(w.Hub().Mouse().Model().Record().brightness(), 2);
     EXPECT_EQ(w.Control<QSlider>("ms_deng_light_slider")->value(), 2);
     EXPECT_TRUE(WaitForCommand(0x06, 1, 56));
-    EXPECT_EQ(w.Hub().Store().StoredSelection(DeviceKind::Mouse, ProfileFamily::Light), 0);
+    EXPECT_EQ(OnDisk([&] {
+                  return w.Hub().Store().StoredSelection(DeviceKind::Mouse, ProfileFamily::Light);
+              }),
+              0);
 }
 
 }  // namespace

@@ -38,6 +38,8 @@ std::string Script(int actions) {
 
 class CursorPage : public WindowTest {
   protected:
+    // The recoil page still reads and writes its scripts on the window's thread.
+    CursorPage() { windowStillTouchesFiles = true; }
     CMainWnd& Ready() {
         CMainWnd& w = StartWindow();
         EXPECT_TRUE(QTest::qWaitFor([&] { return w.Hub().Mouse().Model().HasInfo(); }, kWaitMs));

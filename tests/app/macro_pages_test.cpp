@@ -333,7 +333,8 @@ TEST_F(MacroPages, AddingSkipsTakenNamesAndStopsAtFifty) {
     EXPECT_EQ(library.ReadNames(), (std::vector<std::string>{"name_1", "name_3", "name_4"}));
     EXPECT_FALSE(fs::exists(Folder() / "name_4.mac"));  // the file comes with the first save
 
-    // The key page's macro choice follows the library.
+    // The key page's macro choice follows the library, once the names are read again.
+    Settle(*window);
     auto* choice = window->Control<QComboBox>("ms_key_fct_combo_23");
     ASSERT_NE(choice, nullptr);
     EXPECT_EQ(choice->count(), 3);

@@ -259,7 +259,10 @@ TEST_F(LightPointerPages, ALightProfileBringsItsPointerSpeedToSliderAndSystem) {
     source.SetRecord(w.Hub().Mouse().Model().Record());
     source.SetPointerSpeed(14);
     source.SetWheelLines(5);
-    ASSERT_EQ(w.Hub().Store().SaveSelectedProfile(DeviceKind::Mouse, ProfileFamily::Light, source),
+    ASSERT_EQ(OnDisk([&] {
+                  return w.Hub().Store().SaveSelectedProfile(DeviceKind::Mouse,
+                                                             ProfileFamily::Light, source);
+              }),
               SaveResult::Saved);
     auto* list =
         w.Control<QComboBox>(app::ProfilePanel::ListName(DeviceKind::Mouse, ProfileFamily::Light));

@@ -77,9 +77,13 @@ class ProfilePanelTest : public WindowTest {
     }
     QStringList Stored(DeviceKind kind, ProfileFamily family) {
         QStringList names;
-        for (const std::string& name : window->Hub().Store().ReadIndex(kind, family).names)
+        for (const std::string& name :
+             OnDisk([&] { return window->Hub().Store().ReadIndex(kind, family); }).names)
             names << QString::fromStdString(name);
         return names;
+    }
+    bool Linked(DeviceKind kind, ProfileFamily family, int index) {
+        return OnDisk([&] { return window->Hub().Store().Link(kind, family, index); }).linked;
     }
     void Click(const QString& name) {
         auto* button = window->Control<QAbstractButton>(name);
@@ -152,7 +156,8 @@ TEST_F(ProfilePanelTest, EveryOperationOfEveryFamilyReachesTheFilesAndTheList) {
             EXPECT_TRUE(requests.back().suggested.startsWith("Tuned."));
             std::vector<uint8_t> payload(PayloadSize(kind, family), 0);
             uint16_t code = 0;
-            EXPECT_EQ(ReadProfileFile(file.toStdString(), payload, &code), ProfileReadResult::Ok);
+            EXPECT_EQ(OnDisk([&] { return ReadProfileFile(file.toStdString(), payload, &code); }),
+                      ProfileReadResult::Ok);
             EXPECT_EQ(code, KindCode(kind));
 
             Op(kind, family, "_import_btn");
@@ -175,7 +180,8 @@ TEST_F(ProfilePanelTest, EveryOperationOfEveryFamilyReachesTheFilesAndTheList) {
 
             // The index says what the list shows.
             EXPECT_EQ(Stored(kind, family), Items(kind, family));
-            EXPECT_EQ(window->Hub().Store().ReadIndex(kind, family).selected, 2);
+            EXPECT_EQ(
+                OnDisk([&] { return window->Hub().Store().ReadIndex(kind, family); }).selected, 2);
             nextFile.clear();
         }
     }
@@ -211,8 +217,10 @@ TEST_F(ProfilePanelTest, RefusalsShowTheirMessageAndChangeNothing) {
     // A keyboard's profile is not imported into the mouse.
     QTemporaryDir files;
     const QString keyboardFile = files.filePath("keyboard.led");
-    ASSERT_TRUE(WriteProfileFile(keyboardFile.toStdString(), std::vector<uint8_t>(1958, 1),
-                                 KindCode(DeviceKind::Keyboard)));
+    ASSERT_TRUE(OnDisk([&] {
+        return WriteProfileFile(keyboardFile.toStdString(), std::vector<uint8_t>(1958, 1),
+                                KindCode(DeviceKind::Keyboard));
+    }));
     nextFile = keyboardFile;
     shown = AnswerNextBoxKeepingText("confirm_btn");
     Op(ms, light, "_import_btn");
@@ -247,7 +255,7 @@ TEST_F(ProfilePanelTest, LinksAreShownAndASecondLinkToOneProgramIsRefused) {
     EXPECT_TRUE(check->isChecked());
     EXPECT_EQ(edit->text(), "Raid.exe");
     EXPECT_FALSE(row->isHidden());
-    EXPECT_TRUE(window->Hub().Store().Link(ms, device, 0).linked);
+    EXPECT_TRUE(Linked(ms, device, 0));
 
     // A second profile linked to the same program, spelled in another case, is refused.
     Op(ms, device, "_add_btn");
@@ -258,7 +266,7 @@ TEST_F(ProfilePanelTest, LinksAreShownAndASecondLinkToOneProgramIsRefused) {
     tick(true);
     EXPECT_EQ(*shown, Text("message_text_13"));
     EXPECT_FALSE(check->isChecked());
-    EXPECT_FALSE(window->Hub().Store().Link(ms, device, 1).linked);
+    EXPECT_FALSE(Linked(ms, device, 1));
 
     // Back on the first, its link shows; the unlink button clears it.
     Choose(ms, device, 0);
@@ -267,12 +275,12 @@ TEST_F(ProfilePanelTest, LinksAreShownAndASecondLinkToOneProgramIsRefused) {
     Click("ms_device_cancle_link_btn");
     Answered();
     EXPECT_FALSE(check->isChecked());
-    EXPECT_FALSE(window->Hub().Store().Link(ms, device, 0).linked);
+    EXPECT_FALSE(Linked(ms, device, 0));
     // A cancelled chooser leaves it unlinked.
     nextFile.clear();
     tick(true);
     EXPECT_FALSE(check->isChecked());
-    EXPECT_FALSE(window->Hub().Store().Link(ms, device, 0).linked);
+    EXPECT_FALSE(Linked(ms, device, 0));
 
     // The keyboard's device and key profiles at one index share one program path: the later
     // link shows in both.
@@ -367,7 +375,7 @@ TEST_F(ProfilePanelTest, TheProgramInFrontPutsItsLinkedProfileOnTheMouse) {
     nextFile = "C:\\Games\\Raid.exe";
     Click(app::ProfilePanel::ControlName(ms, device, "_link_btn"));
     Answered();
-    ASSERT_TRUE(window->Hub().Store().Link(ms, device, 1).linked);
+    ASSERT_TRUE(Linked(ms, device, 1));
     Choose(ms, device, 0);
     const int own = stage1();
     ASSERT_NE(own, 3200);
@@ -376,13 +384,62 @@ TEST_F(ProfilePanelTest, TheProgramInFrontPutsItsLinkedProfileOnTheMouse) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return stage1() == 3200; }, kWaitMs));
     Settle(*window);
     EXPECT_EQ(List(ms, device)->currentText(), "profile2");
-    EXPECT_EQ(window->Hub().Store().StoredSelection(ms, device), 0);
+    EXPECT_EQ(OnDisk([&] { return window->Hub().Store().StoredSelection(ms, device); }), 0);
 
     foreground.Bring("C:\\Windows\\explorer.exe");
     EXPECT_TRUE(QTest::qWaitFor([&] { return stage1() == own; }, kWaitMs));
     Settle(*window);
     EXPECT_EQ(List(ms, device)->currentText(), "profile1");
-    EXPECT_EQ(window->Hub().Store().StoredSelection(ms, device), 0);
+    EXPECT_EQ(OnDisk([&] { return window->Hub().Store().StoredSelection(ms, device); }), 0);
+}
+
+// The start-up fill runs on the controllers' threads: the window's thread reads and writes no
+// profile file, on the first start (which seeds the files) or on a later one (which reads them),
+// and the lists fill when the answers arrive.
+TEST_F(ProfilePanelTest, TheFillTouchesNoFileOnTheWindowsThreadAtAFirstOrALaterStart) {
+    StartWindow(false);
+    EXPECT_TRUE(Panel().Filled());
+    EXPECT_EQ(ForbiddenFileAccesses() - fileCallsBefore, 0u);
+    for (DeviceKind kind : kKinds)
+        for (ProfileFamily family : FamiliesOf(kind))
+            EXPECT_EQ(Items(kind, family), QStringList{"profile1"});
+    Op(DeviceKind::Mouse, ProfileFamily::Light, "_add_btn");
+    ASSERT_EQ(Stored(DeviceKind::Mouse, ProfileFamily::Light),
+              (QStringList{"profile1", "profile2"}));
+
+    // Started again on the same folder: the files are read, not seeded, and the list shows the
+    // stored selection.
+    window.reset();
+    StartWindow(false);
+    EXPECT_TRUE(Panel().Filled());
+    EXPECT_EQ(ForbiddenFileAccesses() - fileCallsBefore, 0u);
+    EXPECT_EQ(Items(DeviceKind::Mouse, ProfileFamily::Light),
+              (QStringList{"profile1", "profile2"}));
+    EXPECT_EQ(List(DeviceKind::Mouse, ProfileFamily::Light)->currentText(), "profile2");
+    EXPECT_EQ(Items(DeviceKind::Keyboard, ProfileFamily::Key), QStringList{"profile1"});
+}
+
+// Without the shipped defaults nothing can be seeded: each kind's answer tells the user so, with
+// the message the start has always shown.
+TEST_F(ProfilePanelTest, AMissingShippedDefaultIsToldForEachKindWhenItsFillArrives) {
+    QTemporaryDir emptyProgram;
+    adjustOptions = [&](CMainWnd::Options& options) {
+        options.programFolder = emptyProgram.path().toStdString();
+    };
+    QStringList shown;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        for (app::CMsgWnd* box : OpenBoxes()) {
+            if (auto* label = box->findChild<QLabel*>("MessageText")) shown << label->text();
+            if (auto* b = box->findChild<QAbstractButton*>("confirm_btn")) b->click();
+        }
+    });
+    answer.start(5);
+    StartWindow(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown.size() >= 3 && OpenBoxes().empty(); }, kWaitMs));
+    answer.stop();
+    EXPECT_EQ(shown, QStringList(3, Text("message_text_8")));
+    EXPECT_TRUE(Panel().Filled());
 }
 
 #ifdef VQ_QUILLETCTL

@@ -18,14 +18,18 @@ using app::CSkinFrame;
 
 class SettingsTest : public WindowTest {
   protected:
-    void WriteMainIni(const std::string& text) { ASSERT_TRUE(WriteFileAtomic(MainIni(), text)); }
+    void WriteMainIni(const std::string& text) {
+        ASSERT_TRUE(OnDisk([&] { return WriteFileAtomic(MainIni(), text); }));
+    }
     std::string MainIniText() {
-        const FileBytes file = ReadWholeFile(MainIni());
+        const FileBytes file = OnDisk([&] { return ReadWholeFile(MainIni()); });
         return std::string(file.bytes.begin(), file.bytes.end());
     }
-    int Ini(const char* key) { return ReadIniInt(MainIni(), "SKINIMAGE", key, -99); }
+    int Ini(const char* key) {
+        return OnDisk([&] { return ReadIniInt(MainIni(), "SKINIMAGE", key, -99); });
+    }
     std::string IniText(const char* key) {
-        return ReadIniString(MainIni(), "SKINIMAGE", key, "(none)");
+        return OnDisk([&] { return ReadIniString(MainIni(), "SKINIMAGE", key, "(none)"); });
     }
     QStringList MenuNames(QMenu* menu) {
         QStringList names;

@@ -110,11 +110,22 @@ void KeyboardKeysPage::ShowKeys() {
 }
 
 void KeyboardKeysPage::ReloadMacroNames() {
+    // Asked once; the labels, the panel's list and a panel that shows a macro follow the answer.
     macroNamesRead_ = true;
-    macroNames_.clear();
-    if (auto folder = hub_.Store().KindFolder(DeviceKind::Keyboard))
-        macroNames_ = MacroLibrary(DeviceKind::Keyboard, *folder).ReadNames();
-    FillMacroList();
+    ReadMacroNames(DeviceKind::Keyboard, [this](std::vector<std::string> names) {
+        const bool first = !macroNamesKnown_;
+        macroNamesKnown_ = true;
+        macroNames_ = std::move(names);
+        FillMacroList();
+        RefreshKeyLabels();
+        QWidget* panel = window_.BuiltControl("kb_tab_function");
+        if (first && key_ >= 0 && panel && panel->isVisible()) {
+            const KeyboardModel& model = hub_.Keyboard().Model();
+            ShowPanel(ShowButtonCode(model.KeyAt(model.ActiveLayer(), key_), model.FactoryAt(key_),
+                                     static_cast<int>(macroNames_.size()))
+                          .panel);
+        }
+    });
 }
 
 void KeyboardKeysPage::FillMacroList() {

@@ -67,7 +67,8 @@ class KeyboardKeysPage : public PageBase {
     platform::InputCapture* capture_ = nullptr;
     ButtonKeyMap map_ = EmptyButtonKeyMap();
     std::vector<std::string> macroNames_;
-    bool macroNamesRead_ = false;
+    bool macroNamesRead_ = false;   // asked for
+    bool macroNamesKnown_ = false;  // arrived
     int key_ = -1;
     std::optional<KeyAssignment> captured_;
     std::string keyTextId_;

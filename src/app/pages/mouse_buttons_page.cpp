@@ -133,11 +133,20 @@ void MouseButtonsPage::HideFunctionPanel() {
 }
 
 void MouseButtonsPage::ReloadMacroNames() {
+    // Asked once; the labels, the panel's list and a panel that shows a macro follow the answer.
     macroNamesRead_ = true;
-    macroNames_.clear();
-    if (auto folder = hub_.Store().KindFolder(DeviceKind::Mouse))
-        macroNames_ = MacroLibrary(DeviceKind::Mouse, *folder).ReadNames();
-    FillMacroList();
+    ReadMacroNames(DeviceKind::Mouse, [this](std::vector<std::string> names) {
+        const bool first = !macroNamesKnown_;
+        macroNamesKnown_ = true;
+        macroNames_ = std::move(names);
+        FillMacroList();
+        RefreshButtonLabels(hub_.Mouse().Model().ActiveLayer());
+        QWidget* panel = window_.BuiltControl("ms_tab_function");
+        if (first && button_ >= 0 && panel && panel->isVisible() && panel->isEnabled())
+            ShowPanel(ShowButtonCode(current_, hub_.Mouse().Model().FactoryAssignment(button_),
+                                     static_cast<int>(macroNames_.size()))
+                          .panel);
+    });
 }
 
 void MouseButtonsPage::FillMacroList() {

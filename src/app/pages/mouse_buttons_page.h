@@ -54,7 +54,8 @@ class MouseButtonsPage : public PageBase {
     void LimitField(PanelField field);
 
     std::vector<std::string> macroNames_;
-    bool macroNamesRead_ = false;
+    bool macroNamesRead_ = false;   // asked for
+    bool macroNamesKnown_ = false;  // arrived
     platform::InputCapture* capture_ = nullptr;
     int button_ = -1;
     KeyAssignment current_{};

@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+#include "app/device_hub.h"
+#include "core/macro/macro_file.h"
+
 namespace vq::app {
 
 NotifyRouter& PageBase::Router() const {
@@ -11,6 +14,18 @@ NotifyRouter& PageBase::Router() const {
 void PageBase::ShowControls(std::initializer_list<const char*> names, bool shown) const {
     for (const char* name : names)
         if (QWidget* w = Control(name)) w->setVisible(shown);
+}
+
+void PageBase::ReadMacroNames(DeviceKind kind, std::function<void(std::vector<std::string>)> done) {
+    hub_.RunFileWork(
+        kind, &window_,
+        [&store = hub_.Store(), kind] {
+            std::vector<std::string> names;
+            if (const auto folder = store.KindFolder(kind))
+                names = MacroLibrary(kind, *folder).ReadNames();
+            return names;
+        },
+        std::move(done));
 }
 
 void PageBase::SetTextColour(QWidget* label, QRgb argb) {

@@ -4,7 +4,12 @@
 
 #include <QRgb>
 #include <QString>
+#include <functional>
 #include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "core/device/device_kind.h"
 
 class QWidget;
 
@@ -24,6 +29,9 @@ class PageBase {
     NotifyRouter& Router() const;
     void ShowControls(std::initializer_list<const char*> names, bool shown) const;
     static void SetTextColour(QWidget* label, QRgb argb);
+    // Reads the kind's macro names (in index order) on its controller's thread and hands them to
+    // `done` on the window's thread.
+    void ReadMacroNames(DeviceKind kind, std::function<void(std::vector<std::string>)> done);
 
     CMainWnd& window_;
     DeviceHub& hub_;

@@ -175,39 +175,65 @@ void ProfilePanel::FitPanel(DeviceKind kind) {
 
 void ProfilePanel::Fill() {
     // The same fill as quilletctl's: an interrupted edit finished, the mouse's cursor scripts
-    // and macro list, then the families of each kind.
-    for (const KindFill& kind : FillAllAtStart(hub_.Store())) {
-        if (!kind.cursorScriptsSeeded)
-            Logf(LogLevel::Error, "the cursor scripts could not all be copied from %s",
-                 hub_.Store().ProgramFolder().string().c_str());
-        for (const FamilyFill& fill : kind.families) {
-            View& view = ViewOf(fill.kind, fill.family);
-            view.listing = ListFamily(hub_.Store(), fill.kind, fill.family);
-            view.listing.names = fill.index.names;
-            view.listing.links.resize(view.listing.names.size());
-            view.listing.selected = fill.index.selected;
-            view.current = fill.index.selected;
-            view.known = true;
-            ShowFamily(fill.kind, fill.family, true);
-            switch (fill.result) {
-                case FamilyFillResult::DefaultMissing:
-                    ShowMessage(&window_, {}, "message_text_8", true);
-                    break;
-                case FamilyFillResult::DefaultBadFormat:
-                    ShowMessage(&window_, {}, "message_text_9", true);
-                    break;
-                case FamilyFillResult::WriteFailed:
-                case FamilyFillResult::IndexUnreadable:
-                    Logf(LogLevel::Error, "the %s %s profiles: %s %s", DeviceKindPrefix(fill.kind),
-                         FamilyName(fill.family), fill.file.string().c_str(),
-                         DescribeFileProblem(fill.problem));
-                    break;
-                default:
-                    break;
-            }
+    // and macro list, then the families of each kind. Each kind's runs on its controller's
+    // thread, before anything the controller loads from the files; the lists fill when it ends.
+    if (fillAsked_) return;
+    fillAsked_ = true;
+    WatchFolders();
+    for (DeviceKind kind : kFillOrder) {
+        ++fillsWaiting_;
+        hub_.RunFileWork(
+            kind, &window_,
+            [&store = hub_.Store(), kind] {
+                StartFill start{FillKindAtStart(store, kind), {}, store.KindFolder(kind)};
+                for (const FamilyFill& fill : start.fill.families)
+                    start.listings.push_back(ListFamily(store, kind, fill.family));
+                return start;
+            },
+            [this](const StartFill& start) { ShowFill(start); });
+    }
+}
+
+void ProfilePanel::ShowFill(const StartFill& start) {
+    --fillsWaiting_;
+    const KindFill& kind = start.fill;
+    if (!kind.cursorScriptsSeeded)
+        Logf(LogLevel::Error, "the cursor scripts could not all be copied from %s",
+             Utf8FromPath(hub_.Store().ProgramFolder()).c_str());
+    for (size_t i = 0; i < kind.families.size(); ++i) {
+        const FamilyFill& fill = kind.families[i];
+        View& view = ViewOf(fill.kind, fill.family);
+        if (i < start.listings.size()) view.listing = start.listings[i];
+        view.listing.names = fill.index.names;
+        view.listing.links.resize(view.listing.names.size());
+        view.listing.selected = fill.index.selected;
+        view.current = fill.index.selected;
+        view.known = true;
+        ShowFamily(fill.kind, fill.family, true);
+        switch (fill.result) {
+            case FamilyFillResult::DefaultMissing:
+                ShowMessage(&window_, {}, "message_text_8", true);
+                break;
+            case FamilyFillResult::DefaultBadFormat:
+                ShowMessage(&window_, {}, "message_text_9", true);
+                break;
+            case FamilyFillResult::WriteFailed:
+            case FamilyFillResult::IndexUnreadable:
+                Logf(LogLevel::Error, "the %s %s profiles: %s %s", DeviceKindPrefix(fill.kind),
+                     FamilyName(fill.family), fill.file.string().c_str(),
+                     DescribeFileProblem(fill.problem));
+                break;
+            default:
+                break;
         }
     }
-    WatchFolders();
+    if (!followWhyNot_.empty()) DisableLinks();
+    // The index is replaced, never written in place: its folder tells of every change.
+    if (start.folder && folders_) {
+        const QString path = QString::fromStdString(Utf8FromPath(*start.folder));
+        folderKinds_[path] = kind.kind;
+        folders_->addPath(path);
+    }
 }
 
 void ProfilePanel::WatchFolders() {
@@ -217,13 +243,6 @@ void ProfilePanel::WatchFolders() {
     relist_->setSingleShot(true);
     // A burst of changes (an edit writes its files, then the index) is looked at once.
     relist_->setInterval(100);
-    for (DeviceKind kind : kKinds)
-        if (const std::optional<std::filesystem::path> folder = hub_.Store().KindFolder(kind)) {
-            const QString path = QString::fromStdString(Utf8FromPath(*folder));
-            folderKinds_[path] = kind;
-            folders_->addPath(path);
-        }
-    // The index is replaced, never written in place: its folder tells of every change.
     QObject::connect(folders_, &QFileSystemWatcher::directoryChanged, relist_,
                      [this](const QString& path) {
                          const auto kind = folderKinds_.find(path);

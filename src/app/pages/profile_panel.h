@@ -7,14 +7,17 @@
 // says why nothing was done.
 
 #include <QString>
+#include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "core/device/device_kind.h"
 #include "core/profile/profile_payload.h"
 #include "core/profile/profile_request.h"
 #include "core/profile/profile_store.h"
+#include "core/profile/startup_fill.h"
 
 class QComboBox;
 class QFileSystemWatcher;
@@ -54,8 +57,11 @@ class ProfilePanel {
 
     // The start-up fill of every family's list (keyboard, mouse, mousepad) as quilletctl makes
     // it: the index's names, or on the first run the first profile made from the shipped default.
-    // Then watches the kind folders: a change made by another program (quilletctl) is shown.
+    // The controllers do it on their threads; the lists fill when each kind's answer arrives.
+    // Then the kind folders are watched: a change made by another program (quilletctl) is shown.
     void Fill();
+    // Every kind's start-up fill has arrived.
+    bool Filled() const { return fillAsked_ && fillsWaiting_ == 0; }
     // Shows the lists again (the lists of a page built later).
     void ShowFills();
     // After the device hub started: where the program in front cannot be known, the link
@@ -121,6 +127,16 @@ class ProfilePanel {
     std::map<QString, DeviceKind> folderKinds_;
     std::vector<DeviceKind> changedKinds_;
     void WatchFolders();
+    // A kind's start-up fill as its controller's thread made it: with each family's listing and
+    // the kind folder to watch.
+    struct StartFill {
+        KindFill fill;
+        std::vector<FamilyListing> listings;  // one per family of the fill
+        std::optional<std::filesystem::path> folder;
+    };
+    void ShowFill(const StartFill& start);
+    bool fillAsked_ = false;
+    int fillsWaiting_ = 0;
     int pending_ = 0;
 };
 

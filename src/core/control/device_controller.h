@@ -136,6 +136,11 @@ class DeviceController {
     // `index` -1 (an answer to no operation).
     void RefreshListings();
 
+    // Runs `task` on the controller's thread after what it was asked before: the file work of a
+    // window that must not wait on the disk (it hears back through its own means). Ignored after
+    // the shutdown.
+    void RunTask(std::function<void()> task) { Post(std::move(task)); }
+
     // ---- the same, waiting (for the command-line tool and tests; never on a UI thread)
     SearchResult ConnectNow();
     // The result of the record's send; 1 when nothing was waiting.

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "core/profile/profile_edit.h"
+#include "core/util/file_thread_guard.h"
 #include "core/util/ini_file.h"
 #include "core/util/log.h"
 
@@ -165,6 +166,7 @@ fs::path ProfileStore::LockFile() const {
 
 std::optional<fs::path> ProfileStore::KindFolder(DeviceKind kind, FileProblem* why) const {
     const fs::path folder = dataFolder_ / DeviceKindPrefix(kind);
+    NoteFileAccess(folder, "folder check");
     std::error_code ec;
     fs::create_directories(folder, ec);
     const std::error_code made = ec;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/util/file_names.h"
+#include "core/util/file_thread_guard.h"
 #include "core/util/log.h"
 
 namespace vq {
@@ -101,6 +102,7 @@ bool WriteFileAtomic(const fs::path& target, std::span<const uint8_t> bytes, Fil
     FileProblem ignored = FileProblem::None;
     FileProblem& problem = why ? *why : ignored;
     problem = FileProblem::None;
+    NoteFileAccess(target, "write");
     std::error_code ec;
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     if (!fs::is_directory(folder, ec)) {
@@ -190,6 +192,7 @@ bool WriteFileAtomic(const fs::path& target, std::string_view text) {
 namespace {
 
 FileBytes ReadBytes(const fs::path& path, size_t limit, bool wholeOrNothing) {
+    NoteFileAccess(path, "read");
     FileBytes result;
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "core/util/atomic_file.h"
+#include "core/util/file_thread_guard.h"
 
 namespace vq {
 
@@ -90,6 +91,7 @@ fs::path FindFileNoCase(const fs::path& folder, std::string_view fileName) {
     // "exists" too, and writing through it could change the spelling of the user's file.
     // Several entries may match on a file system that keeps case apart: an exact match wins,
     // else the first in byte order, so that every lookup finds the same one.
+    NoteFileAccess(folder / PathFromUtf8(fileName), "name lookup");
     fs::path found;
     std::string foundName;
     std::error_code ec;
