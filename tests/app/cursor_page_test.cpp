@@ -38,8 +38,6 @@ std::string Script(int actions) {
 
 class CursorPage : public WindowTest {
   protected:
-    // The recoil page still reads and writes its scripts on the window's thread.
-    CursorPage() { windowStillTouchesFiles = true; }
     CMainWnd& Ready() {
         CMainWnd& w = StartWindow();
         EXPECT_TRUE(QTest::qWaitFor([&] { return w.Hub().Mouse().Model().HasInfo(); }, kWaitMs));
@@ -50,12 +48,16 @@ class CursorPage : public WindowTest {
         return w;
     }
     app::MouseCursorPage& Page() { return window->Pages()->cursor; }
+    // The scripts as the test reads them (the window's own reads and writes are its
+    // controller's).
     CursorScripts Files() const { return CursorScripts(Data() / "ms", VQ_PROGRAM_DIR); }
     void Click(const QString& name) {
         auto* b = window->Control<QAbstractButton>(name);
         ASSERT_NE(b, nullptr) << name.toStdString();
         b->click();
         QCoreApplication::processEvents();
+        // The scripts' files answer from the mouse's controller.
+        Settle(*window);
     }
     QLineEdit* Type(const QString& name, const QString& text) {
         auto* edit = window->Control<QLineEdit>(name);
@@ -64,6 +66,7 @@ class CursorPage : public WindowTest {
         edit->setFocus();
         edit->selectAll();
         QTest::keyClicks(edit, text);
+        Settle(*window);
         return edit;
     }
     QString Field(const QString& name) { return window->Control<QLineEdit>(name)->text(); }
@@ -72,15 +75,15 @@ class CursorPage : public WindowTest {
 
 TEST_F(CursorPage, EditingABulletWritesItsThreeRecordsAtOnceWithinTheirLimits) {
     Ready();
-    const std::vector<MacroAction> before = Files().ReadScript(1);
-    const std::vector<MacroAction> otherSlot = Files().ReadScript(0);
+    const std::vector<MacroAction> before = OnDisk([&] { return Files().ReadScript(1); });
+    const std::vector<MacroAction> otherSlot = OnDisk([&] { return Files().ReadScript(0); });
     ASSERT_EQ(before.size(), 180u);
     Click("ms_gun_op_1");
     Click("ms_bullet_op_4");
     EXPECT_EQ(Page().Cursor().slot, 1);
     EXPECT_EQ(Page().Cursor().bullet, 4);
     EXPECT_EQ(window->Control<QLabel>("bullet_select_index")->text(), "5");
-    const Bullet shown = Files().LoadBullet(1, 4);
+    const Bullet shown = OnDisk([&] { return Files().LoadBullet(1, 4); });
     ASSERT_TRUE(shown.delayMs && shown.dx && shown.dy);
     EXPECT_EQ(Field("ms_cursor_delay_eidt"), QString::number(*shown.delayMs));
 
@@ -95,7 +98,7 @@ TEST_F(CursorPage, EditingABulletWritesItsThreeRecordsAtOnceWithinTheirLimits) {
     Click("ms_cursor_x_check");
     EXPECT_EQ(left->property("textId").toString(), "mouse_move_to_left_text");
 
-    const std::vector<MacroAction> after = Files().ReadScript(1);
+    const std::vector<MacroAction> after = OnDisk([&] { return Files().ReadScript(1); });
     ASSERT_EQ(after.size(), 180u);
     EXPECT_EQ(after[4 * 6 + 3].DelayMs(), 65535);
     EXPECT_EQ(after[4 * 6 + 4].type, 0x84);
@@ -107,7 +110,7 @@ TEST_F(CursorPage, EditingABulletWritesItsThreeRecordsAtOnceWithinTheirLimits) {
         if (i < 4 * 6 + 3 || i > 4 * 6 + 5) {
             EXPECT_EQ(after[i], before[i]) << i;
         }
-    EXPECT_EQ(Files().ReadScript(0), otherSlot);
+    EXPECT_EQ(OnDisk([&] { return Files().ReadScript(0); }), otherSlot);
 }
 
 TEST_F(CursorPage, NextAndPreviousStopAtTheEndsAndASlotStartsAtBulletZero) {
@@ -129,7 +132,7 @@ TEST_F(CursorPage, NextAndPreviousStopAtTheEndsAndASlotStartsAtBulletZero) {
 TEST_F(CursorPage, ImportRefusesALongScriptExportKeepsAFileAndResetBringsTheShippedOneBack) {
     Ready();
     Click("ms_gun_op_3");
-    const fs::path slotFile = *Files().ScriptPath(3);
+    const fs::path slotFile = *OnDisk([&] { return Files().ScriptPath(3); });
     const std::string shipped = ReadText(slotFile);
 
     std::ofstream(Data() / "long.cur", std::ios::binary) << Script(181);
@@ -180,7 +183,7 @@ TEST_F(CursorPage, TheSendPutsTheFourScriptsInTheMouseOnTheControllersThread) {
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !progress.empty() && progress.back() == -1; }, kWaitMs));
     Settle(w);
-    std::vector<std::vector<MacroAction>> all = Files().ReadAll();
+    std::vector<std::vector<MacroAction>> all = OnDisk([&] { return Files().ReadAll(); });
     const std::vector<uint8_t> image = *BuildScriptImage(all);
     ASSERT_EQ(image.size(), 2920u);
     const std::vector<uint8_t> memory = mouse->ScriptMemory();

@@ -97,6 +97,20 @@ TEST_F(CursorScriptFiles, ABulletTheScriptDoesNotReachIsNotEditable) {
     EXPECT_FALSE(scripts.SaveBullet(4, 0, {10, 1, false, 1, false}).Ok());
     EXPECT_EQ(ReadBytes(*scripts.ScriptPath(1)), before);
     EXPECT_EQ(scripts.Path(1), (std::vector<ScriptPoint>{{-3, 4}}));
+    // All bullets at once are the bullets one by one: the first, and 29 empty ones.
+    const std::vector<Bullet> all = scripts.LoadBullets(1);
+    ASSERT_EQ(all.size(), static_cast<size_t>(kBulletsPerScript));
+    EXPECT_EQ(all[0].dx, 3);
+    EXPECT_TRUE(all[0].left);
+    EXPECT_EQ(all[0].dy, 4);
+    EXPECT_FALSE(all[0].up);
+    EXPECT_EQ(all[0].delayMs, scripts.LoadBullet(1, 0).delayMs);
+    for (size_t b = 1; b < all.size(); ++b)
+        EXPECT_FALSE(all[b].delayMs || all[b].dx || all[b].dy) << b;
+    // A slot outside the four has thirty empty bullets.
+    const std::vector<Bullet> none = scripts.LoadBullets(4);
+    ASSERT_EQ(none.size(), static_cast<size_t>(kBulletsPerScript));
+    EXPECT_FALSE(none[0].delayMs || none[0].dx || none[0].dy);
 }
 
 TEST_F(CursorScriptFiles, ImportTakesAtMostOneHundredEightyActionsAndOnlyScriptFiles) {

@@ -49,15 +49,55 @@ void SetChecked(QAbstractButton* button, bool on) {
 
 }  // namespace
 
+struct MouseCursorPage::ScriptFiles {
+    std::unique_ptr<CursorScripts> scripts;
+    bool tried = false;
+    // Made on first use (on the controller's thread); null without the mouse's folder.
+    CursorScripts* Get(const ProfileStore& store) {
+        if (!scripts && !tried) {
+            tried = true;
+            if (const auto folder = store.KindFolder(DeviceKind::Mouse))
+                scripts = std::make_unique<CursorScripts>(*folder, store.ProgramFolder());
+        }
+        return scripts.get();
+    }
+};
+
 MouseCursorPage::~MouseCursorPage() = default;
 
-CursorScripts* MouseCursorPage::Scripts() {
-    if (!scripts_ && !scriptsTried_) {
-        scriptsTried_ = true;
-        if (const auto folder = hub_.Store().KindFolder(DeviceKind::Mouse))
-            scripts_ = std::make_unique<CursorScripts>(*folder, hub_.Store().ProgramFolder());
+void MouseCursorPage::RunOnScripts(int slot, ScriptOperation operation, Then then) {
+    if (!files_) files_ = std::make_shared<ScriptFiles>();
+    hub_.RunFileWork(
+        DeviceKind::Mouse, &window_,
+        [files = files_, &store = hub_.Store(), slot, operation] {
+            SlotView view;
+            view.slot = slot;
+            CursorScripts* scripts = files->Get(store);
+            if (!scripts) return view;
+            view.scripts = true;
+            if (operation) view.outcome = operation(*scripts);
+            view.bullets = scripts->LoadBullets(slot);
+            view.path = scripts->Path(slot);
+            return view;
+        },
+        [this, then](SlotView view) { OnAnswer(std::move(view), then); });
+}
+
+void MouseCursorPage::OnAnswer(SlotView view, Then then) {
+    if (then == Then::Tell || then == Then::TellThenShowAll || then == Then::TellThenFirstBullet)
+        Tell(view.outcome);
+    else if (!view.outcome.Ok())
+        Logf(LogLevel::Warning, "recoil script: %s", view.outcome.detail.c_str());
+    // An answer for a slot the user has left is not shown; the new slot's read follows.
+    if (view.slot != cursor_.slot) return;
+    view_ = std::move(view);
+    if (then == Then::TellThenFirstBullet) {
+        SelectBullet(0);
+        return;
     }
-    return scripts_.get();
+    // The fields keep what the user typed while the save ran; the path follows the file.
+    if (then != Then::KeepFields && then != Then::Tell) ShowBullet();
+    ShowPath();
 }
 
 void MouseCursorPage::Register() {
@@ -99,7 +139,7 @@ void MouseCursorPage::SelectSlot(int slot) {
     if (!cursor_.SelectSlot(slot)) return;
     SetChecked(window_.BuiltControl<QAbstractButton>(SlotOption(slot)), true);
     SelectBullet(0);
-    ShowPath();
+    RunOnScripts(slot, {}, Then::ShowAll);
 }
 
 void MouseCursorPage::SelectBullet(int bullet) {
@@ -113,9 +153,10 @@ void MouseCursorPage::SelectBullet(int bullet) {
 }
 
 void MouseCursorPage::ShowBullet() {
-    CursorScripts* scripts = Scripts();
-    if (!scripts) return;
-    const Bullet bullet = scripts->LoadBullet(cursor_.slot, cursor_.bullet);
+    if (view_.slot != cursor_.slot || !view_.scripts) return;
+    const Bullet bullet = cursor_.bullet < static_cast<int>(view_.bullets.size())
+                              ? view_.bullets[static_cast<size_t>(cursor_.bullet)]
+                              : Bullet{};
     auto value = [](const auto& field) {
         return field ? std::optional<int>(static_cast<int>(*field)) : std::nullopt;
     };
@@ -138,8 +179,7 @@ void MouseCursorPage::ShowDirections() {
 }
 
 void MouseCursorPage::SaveBullet() {
-    CursorScripts* scripts = Scripts();
-    if (!scripts) return;
+    if (view_.slot != cursor_.slot || !view_.scripts) return;
     auto* delay = Control<QLineEdit>("ms_cursor_delay_eidt");
     auto* dx = Control<QLineEdit>("ms_cursor_x_eidt");
     auto* dy = Control<QLineEdit>("ms_cursor_y_eidt");
@@ -162,36 +202,41 @@ void MouseCursorPage::SaveBullet() {
     limit(dx, LimitDistance(edit.dx));
     limit(dy, LimitDistance(edit.dy));
     ShowDirections();
-    const ScriptOutcome outcome = scripts->SaveBullet(cursor_.slot, cursor_.bullet, edit);
-    if (!outcome.Ok()) Logf(LogLevel::Warning, "recoil script: %s", outcome.detail.c_str());
-    ShowPath();
+    const int slot = cursor_.slot, bullet = cursor_.bullet;
+    RunOnScripts(
+        slot,
+        [slot, bullet, edit](CursorScripts& scripts) {
+            return scripts.SaveBullet(slot, bullet, edit);
+        },
+        Then::KeepFields);
 }
 
 void MouseCursorPage::Reset() {
-    CursorScripts* scripts = Scripts();
-    if (!scripts) return;
-    Tell(scripts->Reset(cursor_.slot));
-    SelectBullet(0);
-    ShowBullet();
-    ShowPath();
+    if (view_.slot != cursor_.slot || !view_.scripts) return;
+    const int slot = cursor_.slot;
+    RunOnScripts(
+        slot, [slot](CursorScripts& scripts) { return scripts.Reset(slot); },
+        Then::TellThenFirstBullet);
 }
 
 void MouseCursorPage::Import() {
-    CursorScripts* scripts = Scripts();
-    if (!scripts) return;
+    if (view_.slot != cursor_.slot || !view_.scripts) return;
     const std::optional<std::filesystem::path> file = chooser_(FileDialog::OpenScript);
     if (!file) return;
-    Tell(scripts->Import(cursor_.slot, *file));
-    ShowBullet();
-    ShowPath();
+    const int slot = cursor_.slot;
+    RunOnScripts(
+        slot, [slot, file = *file](CursorScripts& scripts) { return scripts.Import(slot, file); },
+        Then::TellThenShowAll);
 }
 
 void MouseCursorPage::Export() {
-    CursorScripts* scripts = Scripts();
-    if (!scripts) return;
+    if (view_.slot != cursor_.slot || !view_.scripts) return;
     const std::optional<std::filesystem::path> file = chooser_(FileDialog::SaveScript);
     if (!file) return;
-    Tell(scripts->Export(cursor_.slot, *file));
+    const int slot = cursor_.slot;
+    RunOnScripts(
+        slot, [slot, file = *file](CursorScripts& scripts) { return scripts.Export(slot, file); },
+        Then::Tell);
 }
 
 void MouseCursorPage::Send() {
@@ -212,8 +257,7 @@ void MouseCursorPage::Tell(const ScriptOutcome& outcome) {
 // sample path of its own).
 void MouseCursorPage::ShowPath() {
     auto* target = window_.BuiltControl<QLabel>("ms_cursor_target");
-    CursorScripts* scripts = Scripts();
-    if (!target || !scripts) return;
+    if (!target || view_.slot != cursor_.slot || !view_.scripts) return;
     const QSize size = target_.isNull() ? QSize(120, 120) : target_.size();
     const qreal ratio = target->devicePixelRatioF();
     QPixmap picture(size * ratio);
@@ -236,7 +280,7 @@ void MouseCursorPage::ShowPath() {
     painter.drawLine(QPointF(centre.x() - radius, centre.y()),
                      QPointF(centre.x() + radius, centre.y()));
 
-    const std::vector<ScriptPoint> points = scripts->Path(cursor_.slot);
+    const std::vector<ScriptPoint>& points = view_.path;
     int extent = 1;
     for (const ScriptPoint& p : points)
         extent = std::max({extent, std::abs(p.x), std::abs(p.y)});

@@ -107,6 +107,16 @@ Bullet CursorScripts::LoadBullet(int slot, int bullet) const {
     return BulletOf(ReadActionRecords(*path), bullet);
 }
 
+std::vector<Bullet> CursorScripts::LoadBullets(int slot) const {
+    std::vector<Bullet> bullets(kBulletsPerScript);
+    const std::optional<fs::path> path = ScriptPath(slot);
+    if (!path) return bullets;
+    const std::vector<std::optional<MacroAction>> records = ReadActionRecords(*path);
+    for (int b = 0; b < kBulletsPerScript; ++b)
+        bullets[static_cast<size_t>(b)] = BulletOf(records, b);
+    return bullets;
+}
+
 ScriptOutcome CursorScripts::SaveBullet(int slot, int bullet, const BulletEdit& edit) {
     const std::optional<fs::path> path = ScriptPath(slot);
     if (!path || !ValidBullet(bullet))

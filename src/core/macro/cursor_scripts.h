@@ -80,6 +80,8 @@ class CursorScripts {
     std::vector<MacroAction> ReadScript(int slot) const;
 
     Bullet LoadBullet(int slot, int bullet) const;
+    // Every bullet of the slot (kBulletsPerScript of them), from one read of its file.
+    std::vector<Bullet> LoadBullets(int slot) const;
     // Writes the three records of the bullet and nothing else. Refused (nothing written) for a
     // bullet the script does not reach, or for a slot or bullet out of range.
     ScriptOutcome SaveBullet(int slot, int bullet, const BulletEdit& edit);
