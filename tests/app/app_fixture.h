@@ -84,15 +84,18 @@ class WindowTest : public ::testing::Test {
         bus.SetTiming({std::chrono::microseconds{0}, std::chrono::microseconds{0}});
         mouse = std::make_unique<sim::SimMouse>(bus);
     }
-    ~WindowTest() override {
-        // The window's thread never waited on a device.
+    ~WindowTest() override { CloseWindow(); }
+
+    // The window goes; its thread never waited on a device, nor on the disk (the window leaves
+    // its file work to the controllers' threads). A fixture whose devices or clock the window
+    // uses calls it before they go.
+    void CloseWindow() {
         if (window) {
             for (DeviceKind kind :
                  {DeviceKind::Keyboard, DeviceKind::Mouse, DeviceKind::Mousepad}) {
                 EXPECT_EQ(window->Hub().Controller(kind).Session().RefusedRequests(), 0)
                     << DeviceKindPrefix(kind) << " request made on the window's thread";
             }
-            // Nor on the disk: the window leaves its file work to the controllers' threads.
             if (!windowStillTouchesFiles) {
                 EXPECT_EQ(ForbiddenFileAccesses() - fileCallsBefore, 0u)
                     << "files read or written on the window's thread";

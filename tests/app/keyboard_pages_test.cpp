@@ -66,14 +66,8 @@ class KeyboardPages : public WindowTest {
             o.lightClock = &clock;
         };
     }
-    ~KeyboardPages() override {
-        // The window goes before the devices and the clock it uses.
-        if (window) {
-            for (DeviceKind kind : {DeviceKind::Keyboard, DeviceKind::Mouse, DeviceKind::Mousepad})
-                EXPECT_EQ(window->Hub().Controller(kind).Session().RefusedRequests(), 0);
-        }
-        window.reset();
-    }
+    // The window goes before the devices and the clock it uses.
+    ~KeyboardPages() override { CloseWindow(); }
 
     CMainWnd& Ready() {
         if (withPeripherals) peripherals = std::make_unique<sim::SimKeyboardAndMousepad>(bus);
@@ -172,9 +166,11 @@ TEST_F(KeyboardPages, WithoutTheSimulatedKeyboardItsPagesNeverReachTheWire) {
     // The pages show the selected profiles' settings all the same.
     KeyboardModel fromFile;
     ProfileStore& store = w.Hub().Store();
-    ASSERT_EQ(store.LoadProfile(DeviceKind::Keyboard, ProfileFamily::Light,
-                                store.StoredSelection(DeviceKind::Keyboard, ProfileFamily::Light),
-                                fromFile),
+    ASSERT_EQ(OnDisk([&] {
+                  return store.LoadProfile(
+                      DeviceKind::Keyboard, ProfileFamily::Light,
+                      store.StoredSelection(DeviceKind::Keyboard, ProfileFamily::Light), fromFile);
+              }),
               ProfileReadResult::Ok);
     EXPECT_EQ(Keyboard().Light(), fromFile.Light());
     EXPECT_EQ(*Keyboard().Layout(0), *fromFile.Layout(0));
@@ -287,11 +283,14 @@ TEST_F(KeyboardPages, CustomLayoutPaintedKeptInTheLightProfileAndAllBrightFillsO
 
     // The light profile holds it (1958 bytes) and gives it back when selected again.
     ProfileStore& store = w.Hub().Store();
-    const int selected = store.StoredSelection(DeviceKind::Keyboard, ProfileFamily::Light);
+    const int selected =
+        OnDisk([&] { return store.StoredSelection(DeviceKind::Keyboard, ProfileFamily::Light); });
     ASSERT_GE(selected, 0);
     KeyboardModel copy;
-    ASSERT_TRUE(store.LoadProfile(DeviceKind::Keyboard, ProfileFamily::Light, selected, copy) ==
-                ProfileReadResult::Ok);
+    ASSERT_TRUE(OnDisk([&] {
+                    return store.LoadProfile(DeviceKind::Keyboard, ProfileFamily::Light, selected,
+                                             copy);
+                }) == ProfileReadResult::Ok);
     EXPECT_EQ(copy.BuildLightPayload().size(), 1958u);
     EXPECT_EQ(*copy.Layout(Keyboard().CustomSlot()), layout);
     Choose("kb_Deng_all_kill_check");
