@@ -158,7 +158,8 @@ void CMainWnd::InitWindow() {
     router_.Attach(root_);
     ConnectWindowControls();
     pages_ = std::make_unique<DevicePages>(*this, *hub_);
-    if (QWidget* caption = Control("caption_bar")) caption->installEventFilter(this);
+    captionBar_ = Control("caption_bar");
+    if (captionBar_) captionBar_->installEventFilter(this);
     root_->installEventFilter(this);
 }
 

@@ -220,6 +220,8 @@ class CMainWnd : public QWidget, public SkinReceiver {
     std::map<QString, QPointer<QWidget>> windowButtons_;
 
     bool dragging_ = false;
+    // The caption bar, whose events move the window (looked up once).
+    QPointer<QWidget> captionBar_;
     QPoint dragOffset_;
     QString rootImage_;
     QRgb rootColor_ = 0;

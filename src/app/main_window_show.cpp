@@ -111,11 +111,11 @@ bool CMainWnd::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, this, [this] { emit FirstShown(); });
     }
     // The caption bar moves the window.
-    if (watched == Control("caption_bar")) {
-        auto* mouse = static_cast<QMouseEvent*>(event);
+    if (watched == captionBar_ && captionBar_) {
         switch (event->type()) {
             case QEvent::MouseButtonPress:
-                if (mouse->button() == Qt::LeftButton) {
+                if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                    const auto* mouse = static_cast<QMouseEvent*>(event);
                     if (windowHandle() && windowHandle()->startSystemMove()) return true;
                     dragging_ = true;
                     dragOffset_ = mouse->globalPosition().toPoint() - frameGeometry().topLeft();
@@ -124,6 +124,7 @@ bool CMainWnd::eventFilter(QObject* watched, QEvent* event) {
                 break;
             case QEvent::MouseMove:
                 if (dragging_) {
+                    const auto* mouse = static_cast<QMouseEvent*>(event);
                     move(mouse->globalPosition().toPoint() - dragOffset_);
                     return true;
                 }
