@@ -70,17 +70,6 @@ constexpr int kEditorNone = 0;
 constexpr int kEditorKey = 1;
 constexpr int kEditorMouse = 2;
 
-// The number a user typed: its leading digits, as large as they go (an empty field is 0).
-long long TypedNumber(const QString& text) {
-    long long value = 0;
-    for (QChar c : text) {
-        if (!c.isDigit()) break;
-        value = value * 10 + c.digitValue();
-        if (value > 1'000'000'000) return value;
-    }
-    return value;
-}
-
 // Puts `value` into a field when the field shows something else (a limited number).
 void ShowLimited(QLineEdit* edit, long long value) {
     if (!edit || edit->text().isEmpty()) return;

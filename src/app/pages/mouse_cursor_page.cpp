@@ -25,16 +25,6 @@ QString BulletOption(int bullet) {
     return QStringLiteral("ms_bullet_op_%1").arg(bullet);
 }
 
-long long TypedNumber(const QString& text) {
-    long long value = 0;
-    for (QChar c : text) {
-        if (!c.isDigit()) break;
-        value = value * 10 + c.digitValue();
-        if (value > 1'000'000'000) return value;
-    }
-    return value;
-}
-
 void SetField(QLineEdit* edit, const std::optional<int>& value) {
     if (!edit) return;
     const QSignalBlocker quiet(edit);

@@ -33,4 +33,14 @@ void PageBase::SetTextColour(QWidget* label, QRgb argb) {
     label->setStyleSheet(QStringLiteral("color: #%1;").arg(argb & 0xFFFFFF, 6, 16, QChar('0')));
 }
 
+long long TypedNumber(const QString& text) {
+    long long value = 0;
+    for (QChar c : text) {
+        if (!c.isDigit()) break;
+        value = value * 10 + c.digitValue();
+        if (value > 1'000'000'000) return value;
+    }
+    return value;
+}
+
 }  // namespace vq::app

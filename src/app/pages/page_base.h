@@ -19,6 +19,10 @@ class CMainWnd;
 class DeviceHub;
 class NotifyRouter;
 
+// The number a user typed: its leading digits, as large as they go (an empty field is 0; past
+// 1,000,000,000 the digits stop counting).
+long long TypedNumber(const QString& text);
+
 class PageBase {
   public:
     PageBase(CMainWnd& window, DeviceHub& hub) : window_(window), hub_(hub) {}
