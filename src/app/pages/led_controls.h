@@ -21,11 +21,9 @@ class LedControls {
     // LED `i`, or null while its page is not built.
     CLedPreviewUI* At(size_t i) {
         if (i >= N) return nullptr;
-        if (!looked_ || !leds_[0]) {
+        if (!leds_[0])
             for (size_t n = 0; n < N; ++n)
                 leds_[n] = window_.BuiltControl<CLedPreviewUI>(prefix_ + QString::number(n));
-            looked_ = leds_[0] != nullptr;
-        }
         return leds_[i];
     }
 
@@ -33,7 +31,6 @@ class LedControls {
     CMainWnd& window_;
     QString prefix_;
     std::array<QPointer<CLedPreviewUI>, N> leds_{};
-    bool looked_ = false;
 };
 
 }  // namespace vq::app
