@@ -39,6 +39,36 @@ void WriteText(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// A kind's library as the test looks at it on the disk beside the window (the window's count of
+// file calls leaves these out).
+class DiskLibrary {
+  public:
+    DiskLibrary(DeviceKind kind, fs::path folder) : library_(kind, std::move(folder)) {}
+    fs::path IndexPath() const {
+        const FileAccessAllowed test;
+        return library_.IndexPath();
+    }
+    std::vector<std::string> ReadNames() const {
+        const FileAccessAllowed test;
+        return library_.ReadNames();
+    }
+    std::vector<MacroAction> ReadMacro(std::string_view name) const {
+        const FileAccessAllowed test;
+        return library_.ReadMacro(name);
+    }
+    MacroResult WriteNames(std::span<const std::string> names) {
+        const FileAccessAllowed test;
+        return library_.WriteNames(names);
+    }
+    MacroResult WriteMacro(std::string_view name, std::span<const MacroAction> actions) {
+        const FileAccessAllowed test;
+        return library_.WriteMacro(name, actions);
+    }
+
+  private:
+    MacroLibrary library_;
+};
+
 MacroAction Step(uint16_t delay, uint8_t type, uint8_t code, const char* label) {
     MacroAction a;
     a.SetDelayMs(delay);
@@ -80,8 +110,6 @@ class BoxAnswerer {
 
 class MacroPages : public WindowTest {
   protected:
-    // The macro library and its files are still read and written on the window's thread.
-    MacroPages() { windowStillTouchesFiles = true; }
     // The window (whose pages hold the capture) goes before the capture.
     ~MacroPages() override { CloseWindow(); }
     CMainWnd& Ready() {
@@ -98,18 +126,19 @@ class MacroPages : public WindowTest {
         return w;
     }
     app::MacroPage& Page() { return window->Pages()->mouseMacros; }
-    MacroEditor& Editor() { return *Page().Editor(); }
+    MacroEditor& Editor() { return Page().Editor(); }
     fs::path Folder() const { return Data() / "ms"; }
-    MacroLibrary Library() const { return MacroLibrary(DeviceKind::Mouse, Folder()); }
+    DiskLibrary Library() const { return DiskLibrary(DeviceKind::Mouse, Folder()); }
 
     QAbstractButton* Button(const QString& name) {
         auto* b = window->Control<QAbstractButton>(name);
         EXPECT_NE(b, nullptr) << name.toStdString();
         return b;
     }
+    // Clicks, then waits for the answers of the file work the click handed over.
     void Click(const QString& name) {
         if (QAbstractButton* b = Button(name)) b->click();
-        QCoreApplication::processEvents();
+        Settle(*window);
     }
     void Check(const QString& name, bool on) {
         QAbstractButton* b = Button(name);
@@ -131,6 +160,7 @@ class MacroPages : public WindowTest {
         auto* list = window->Control<QListWidget>("ms_MacroName_list");
         ASSERT_NE(list, nullptr);
         window->Router().Fire("itemselect", list, row);
+        Settle(*window);
     }
     void ChooseRow(int row) {
         auto* tree = window->Control<QTreeWidget>("ms_Macro_list");
@@ -315,7 +345,7 @@ TEST_F(MacroPages, LeavingThePageOrTheWindowEndsARecordingAndKeepsItsSteps) {
 
 TEST_F(MacroPages, AddingSkipsTakenNamesAndStopsAtFifty) {
     // The library "name_1", "name_3" (as quilletctl or an older program left it).
-    MacroLibrary library(DeviceKind::Mouse, Folder());
+    DiskLibrary library(DeviceKind::Mouse, Folder());
     fs::create_directories(Folder());
     ASSERT_EQ(library.WriteNames(std::vector<std::string>{"name_1", "name_3"}), MacroResult::Ok);
     Ready();
@@ -338,6 +368,8 @@ TEST_F(MacroPages, AddingSkipsTakenNamesAndStopsAtFifty) {
         many.push_back("m" + std::to_string(i));
     ASSERT_EQ(library.WriteNames(many), MacroResult::Ok);
     Editor().Load();
+    Settle(*window);
+    ASSERT_EQ(Names().size(), kMaxMacros);
     BoxAnswerer boxes;
     Click("ms_macro_btn_name_add");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.ids.empty(); }, kWaitMs));
@@ -348,7 +380,7 @@ TEST_F(MacroPages, AddingSkipsTakenNamesAndStopsAtFifty) {
 
 TEST_F(MacroPages, DeletingMacroTwoOfFourRepairsTheButtonsOnlyWhenBothQuestionsAreConfirmed) {
     fs::create_directories(Folder());
-    MacroLibrary library(DeviceKind::Mouse, Folder());
+    DiskLibrary library(DeviceKind::Mouse, Folder());
     ASSERT_EQ(library.WriteNames(std::vector<std::string>{"a", "b", "c", "d"}), MacroResult::Ok);
     CMainWnd& w = Ready();
     MouseController& controller = w.Hub().Mouse();
@@ -387,7 +419,7 @@ TEST_F(MacroPages, DeletingMacroTwoOfFourRepairsTheButtonsOnlyWhenBothQuestionsA
 
 TEST_F(MacroPages, BadNamesAndFilesAreRefusedWithAMessageAndWriteNothing) {
     fs::create_directories(Folder());
-    MacroLibrary library(DeviceKind::Mouse, Folder());
+    DiskLibrary library(DeviceKind::Mouse, Folder());
     ASSERT_EQ(library.WriteNames(std::vector<std::string>{"keep", "other"}), MacroResult::Ok);
     Ready();
     ChooseName(0);
@@ -439,6 +471,86 @@ TEST_F(MacroPages, BadNamesAndFilesAreRefusedWithAMessageAndWriteNothing) {
     EXPECT_EQ(ReadText(Data() / "out.mac"), good);
 }
 
+TEST_F(MacroPages, AMacroChosenBeforeTheStepsOfAnotherArriveIsTheOneShown) {
+    fs::create_directories(Folder());
+    DiskLibrary library(DeviceKind::Mouse, Folder());
+    ASSERT_EQ(library.WriteNames(std::vector<std::string>{"a", "b", "c"}), MacroResult::Ok);
+    ASSERT_EQ(library.WriteMacro("a", std::vector<MacroAction>{Step(5, 0x8A, 4, "keyboard_key_A")}),
+              MacroResult::Ok);
+    ASSERT_EQ(library.WriteMacro("b", std::vector<MacroAction>{Step(6, 0x81, 1, "mouse_key_left"),
+                                                               Step(0, 0x01, 1, "mouse_key_left")}),
+              MacroResult::Ok);
+    CMainWnd& w = Ready();
+    ASSERT_EQ(Editor().SelectedName(), "c");
+    auto* list = w.Control<QListWidget>("ms_MacroName_list");
+    auto* tree = w.Control<QTreeWidget>("ms_Macro_list");
+    ASSERT_TRUE(list && tree);
+    // Every step the list shows from here on.
+    QStringList shown;
+    QObject::connect(tree->model(), &QAbstractItemModel::dataChanged, tree,
+                     [&](const QModelIndex& from, const QModelIndex& to) {
+                         if (from.column() != 0) return;
+                         for (int r = from.row(); r <= to.row(); ++r)
+                             shown << tree->model()->index(r, 0).data().toString();
+                     });
+    {
+        HeldController slowDisk(w.Hub().Mouse());
+        w.Router().Fire("itemselect", list, 0);
+        // The user goes on to "b" before the steps of "a" arrived.
+        w.Router().Fire("itemselect", list, 1);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(list->currentRow(), 1);
+        EXPECT_EQ(w.Control<QLineEdit>("ms_macro_edit_macroname")->text(), "b");
+        EXPECT_EQ(tree->topLevelItemCount(), 0);
+        // Nothing is edited on steps that are not there yet.
+        EXPECT_FALSE(tree->isEnabled());
+        EXPECT_FALSE(Button("ms_macro_btn_redio")->isEnabled());
+        Page().InsertMouseEvent(0);
+        EXPECT_FALSE(Editor().EditOpen());
+        EXPECT_FALSE(BarShown());
+    }
+    Settle(w);
+    EXPECT_EQ(Editor().SelectedName(), "b");
+    EXPECT_EQ(list->currentRow(), 1);
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    EXPECT_TRUE(tree->isEnabled());
+    EXPECT_TRUE(shown.contains(w.Ui().TextOrId("mouse_key_left")));
+    EXPECT_FALSE(shown.contains(w.Ui().TextOrId("keyboard_key_A")))
+        << "the steps of a macro the user had left were shown";
+}
+
+TEST_F(MacroPages, ASaveThenARenameMadeWhileTheDiskIsSlowReachItInThatOrder) {
+    fs::create_directories(Folder());
+    DiskLibrary library(DeviceKind::Mouse, Folder());
+    ASSERT_EQ(library.WriteNames(std::vector<std::string>{"m"}), MacroResult::Ok);
+    ASSERT_EQ(
+        library.WriteMacro("m", std::vector<MacroAction>{Step(10, 0x8A, 4, "keyboard_key_A")}),
+        MacroResult::Ok);
+    CMainWnd& w = Ready();
+    Click("ms_macro_inset_leftkey_btn");
+    Click("ms_macro_inset_leftkeydown_btn");
+    const std::vector<MacroAction> steps = Editor().Actions();
+    ASSERT_EQ(steps.size(), 2u);
+    ASSERT_TRUE(BarShown());
+    {
+        HeldController slowDisk(w.Hub().Mouse());
+        Button("ms_macro_btn_save")->click();
+        w.Control<QLineEdit>("ms_macro_edit_macroname")->setText("later");
+        Button("ms_macro_btn_savemacroname")->click();
+        QCoreApplication::processEvents();
+        // Nothing is on the disk yet; the edit is open until the save's answer.
+        EXPECT_TRUE(BarShown());
+        EXPECT_EQ(library.ReadNames(), std::vector<std::string>{"m"});
+        EXPECT_EQ(library.ReadMacro("m").size(), 1u);
+    }
+    Settle(w);
+    EXPECT_FALSE(BarShown());
+    EXPECT_EQ(library.ReadNames(), std::vector<std::string>{"later"});
+    EXPECT_EQ(library.ReadMacro("later"), steps);
+    EXPECT_FALSE(fs::exists(Folder() / "m.mac"));
+    EXPECT_EQ(Names(), QStringList{"later"});
+}
+
 // With the simulated keyboard, which the program looks for once at start.
 class KeyboardMacroPage : public MacroPages {
   protected:
@@ -459,10 +571,10 @@ TEST_F(KeyboardMacroPage, KeepsItsOwnLibraryAndRepairsTheKeyboardsKeys) {
     keyboard.SetInputCapture(&capture);
     Click("kb_macro_btn_name_add");
     Click("kb_macro_btn_name_add");
-    const MacroLibrary kb(DeviceKind::Keyboard, Data() / "kb");
+    const DiskLibrary kb(DeviceKind::Keyboard, Data() / "kb");
     EXPECT_EQ(kb.ReadNames(), (std::vector<std::string>{"name_1", "name_2"}));
     EXPECT_TRUE(Library().ReadNames().empty());  // the mouse's library is another one
-    EXPECT_EQ(keyboard.Editor()->SelectedName(), "name_2");
+    EXPECT_EQ(keyboard.Editor().SelectedName(), "name_2");
 
     // A recording on the keyboard's page, saved into its folder (without the mouse's
     // MACROSELECTNAME).
@@ -485,6 +597,7 @@ TEST_F(KeyboardMacroPage, KeepsItsOwnLibraryAndRepairsTheKeyboardsKeys) {
     Settle(w);
     const int layer = keys.Model().ActiveLayer();
     window->Router().Fire("itemselect", w.Control<QListWidget>("kb_MacroName_list"), 0);
+    Settle(w);
     {
         BoxAnswerer boxes;
         Click("kb_macro_btn_name_sub");
@@ -502,7 +615,7 @@ TEST_F(KeyboardMacroPage, KeepsItsOwnLibraryAndRepairsTheKeyboardsKeys) {
 
 TEST_F(MacroPages, AnInsertIntoAnEmptyListOpensAnEditThatBlocksOtherMacrosUntilSavedOrCancelled) {
     fs::create_directories(Folder());
-    MacroLibrary library(DeviceKind::Mouse, Folder());
+    DiskLibrary library(DeviceKind::Mouse, Folder());
     ASSERT_EQ(library.WriteNames(std::vector<std::string>{"one", "two"}), MacroResult::Ok);
     ASSERT_EQ(
         library.WriteMacro("two", std::vector<MacroAction>{Step(7, 0x8A, 5, "keyboard_key_B")}),
@@ -549,7 +662,7 @@ TEST_F(MacroPages, AnInsertIntoAnEmptyListOpensAnEditThatBlocksOtherMacrosUntilS
 
 TEST_F(MacroPages, TheStepEditorLimitsDelaysAndKeepsTheRecordConsistent) {
     fs::create_directories(Folder());
-    MacroLibrary library(DeviceKind::Mouse, Folder());
+    DiskLibrary library(DeviceKind::Mouse, Folder());
     ASSERT_EQ(library.WriteNames(std::vector<std::string>{"m"}), MacroResult::Ok);
     ASSERT_EQ(library.WriteMacro(
                   "m", std::vector<MacroAction>{Step(10, 0x8A, 4, "keyboard_key_A"),
@@ -623,7 +736,7 @@ class KeyPageSaveTest : public MacroPages {
 
 TEST_F(KeyPageSaveTest, ScriptsMacrosThenTheKeyLayerWithTheBarMovingPerReport) {
     fs::create_directories(Folder());
-    MacroLibrary library(DeviceKind::Mouse, Folder());
+    DiskLibrary library(DeviceKind::Mouse, Folder());
     ASSERT_EQ(library.WriteNames(std::vector<std::string>{"x", "y", "z"}), MacroResult::Ok);
     std::vector<std::vector<MacroAction>> macros;
     for (int m = 0; m < 3; ++m) {
@@ -665,7 +778,7 @@ TEST_F(KeyPageSaveTest, ScriptsMacrosThenTheKeyLayerWithTheBarMovingPerReport) {
 TEST_F(KeyPageSaveTest, AnEmptyLibrarySendsTheKeyLayerOnly) {
     Ready();
     // Without scripts in the index (a user's folder without them), the key layer alone.
-    MacroLibrary library(DeviceKind::Mouse, Folder());
+    DiskLibrary library(DeviceKind::Mouse, Folder());
     ASSERT_TRUE(library.ReadNames().empty());
     Collect();
     SaveAndWait();
@@ -682,7 +795,7 @@ TEST_F(KeyPageSaveTest, ALibraryLargerThanTheMouseShowsHowManyStepsToRemoveAndSe
     mouse.reset();
     mouse = std::make_unique<sim::SimMouse>(bus, sim::SimMouseConfig{.macroCapacityUnits = 1});
     fs::create_directories(Folder());
-    MacroLibrary library(DeviceKind::Mouse, Folder());
+    DiskLibrary library(DeviceKind::Mouse, Folder());
     ASSERT_EQ(library.WriteNames(std::vector<std::string>{"big"}), MacroResult::Ok);
     ASSERT_EQ(
         library.WriteMacro("big", std::vector<MacroAction>(28, Step(1, 0x8A, 4, "keyboard_key_A"))),
@@ -702,7 +815,7 @@ TEST_F(KeyPageSaveTest, ALibraryLargerThanTheMouseShowsHowManyStepsToRemoveAndSe
 
 TEST_F(KeyPageSaveTest, AMacroChunkTheMouseRefusesStopsTheSaveBeforeTheKeyLayer) {
     fs::create_directories(Folder());
-    MacroLibrary library(DeviceKind::Mouse, Folder());
+    DiskLibrary library(DeviceKind::Mouse, Folder());
     ASSERT_EQ(library.WriteNames(std::vector<std::string>{"m"}), MacroResult::Ok);
     ASSERT_EQ(
         library.WriteMacro("m", std::vector<MacroAction>(40, Step(1, 0x8A, 4, "keyboard_key_A"))),

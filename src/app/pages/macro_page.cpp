@@ -116,7 +116,14 @@ FileChooser SystemFileChooser(QWidget* parent) {
 }
 
 MacroPage::MacroPage(CMainWnd& window, DeviceHub& hub, DeviceKind kind)
-    : PageBase(window, hub), kind_(kind), prefix_(QString::fromLatin1(DeviceKindPrefix(kind))) {
+    : PageBase(window, hub),
+      kind_(kind),
+      prefix_(QString::fromLatin1(DeviceKindPrefix(kind))),
+      editor_(std::make_unique<MacroEditor>(
+          [this](uint64_t ticket, MacroEditor::Work work) {
+              RunOnLibrary(ticket, std::move(work));
+          },
+          KeyLayers())) {
     chooser_ = SystemFileChooser(&window);
 }
 
@@ -131,22 +138,6 @@ QString MacroPage::Name(const char* suffix) const {
 template <typename T>
 T* MacroPage::Built(const char* suffix) const {
     return window_.BuiltControl<T>(Name(suffix));
-}
-
-MacroEditor* MacroPage::Editor() {
-    if (!editor_ && !editorTried_) {
-        editorTried_ = true;
-        FileProblem why = FileProblem::None;
-        const std::optional<std::filesystem::path> folder = hub_.Store().KindFolder(kind_, &why);
-        if (folder) {
-            editor_ = std::make_unique<MacroEditor>(MacroLibrary(kind_, *folder));
-            editor_->Load();
-        } else {
-            Logf(LogLevel::Error, "%s macros: the folder cannot be made (%s)",
-                 prefix_.toUtf8().data(), DescribeFileProblem(why));
-        }
-    }
-    return editor_.get();
 }
 
 void MacroPage::Register() {
@@ -179,9 +170,8 @@ void MacroPage::Register() {
         {"_macro_btn_deleteall", &MacroEditor::DeleteAllRows},
     }};
     for (const auto& [suffix, operation] : rows)
-        router.On("click", Name(suffix), [this, operation](const Notification&) {
-            if (MacroEditor* editor = Editor()) Changed((editor->*operation)());
-        });
+        router.On("click", Name(suffix),
+                  [this, operation](const Notification&) { Changed((Editor().*operation)()); });
     router.On("click", Name("_macro_btn_save"), [this](const Notification&) { Save(); });
     router.On("click", Name("_macro_btn_cancel"), [this](const Notification&) { Cancel(); });
     router.On("click", Name("_macro_btn_redio"),
@@ -207,21 +197,18 @@ void MacroPage::Register() {
     // The step editor.
     router.On("itemselect", Name("_macro_combo_keyselect"), [this](const Notification& n) {
         if (n.index < 0) return;
-        if (MacroEditor* editor = Editor())
-            Changed(editor->EditSelectedRow(
-                [row = static_cast<size_t>(n.index)](MacroAction& a) { SetActionKey(a, row); }));
+        Changed(Editor().EditSelectedRow(
+            [row = static_cast<size_t>(n.index)](MacroAction& a) { SetActionKey(a, row); }));
     });
     router.On("itemselect", Name("_macro_combo_upordown"), [this](const Notification& n) {
         if (n.index < 0) return;
-        if (MacroEditor* editor = Editor())
-            Changed(editor->EditSelectedRow(
-                [pressed = n.index == 1](MacroAction& a) { SetActionPressed(a, pressed); }));
+        Changed(Editor().EditSelectedRow(
+            [pressed = n.index == 1](MacroAction& a) { SetActionPressed(a, pressed); }));
     });
     router.On("itemselect", Name("_macro_combo_mouselect"), [this](const Notification& n) {
         if (n.index < 0) return;
-        if (MacroEditor* editor = Editor())
-            Changed(editor->EditSelectedRow(
-                [choice = n.index](MacroAction& a) { SetActionMouseChoice(a, choice); }));
+        Changed(Editor().EditSelectedRow(
+            [choice = n.index](MacroAction& a) { SetActionMouseChoice(a, choice); }));
     });
     router.On("textchanged", Name("__macro_edit_ActionDelay"),
               [this](const Notification&) { EditDelay("__macro_edit_ActionDelay"); });
@@ -244,7 +231,11 @@ void MacroPage::Register() {
 
 void MacroPage::OnPageBuilt(QWidget*) {
     FillChoiceLists();
-    if (Editor()) ShowAll();
+    if (!loadAsked_) {
+        loadAsked_ = true;
+        editor_->Load();
+    }
+    ShowAll();
     // The sub-panels of the insert panel start closed.
     for (const InsertButtons& b : kInsertButtons)
         if (QWidget* panel = Built(b.panel)) panel->hide();
@@ -275,9 +266,9 @@ void MacroPage::ShowAll() {
 }
 
 void MacroPage::ShowNames() {
-    MacroEditor* editor = Editor();
+    const MacroEditor* editor = editor_.get();
     auto* list = Built<QListWidget>("_MacroName_list");
-    if (!editor || !list) return;
+    if (!list) return;
     const QSignalBlocker quiet(list);
     list->clear();
     for (const std::string& name : editor->Names()) {
@@ -292,9 +283,9 @@ void MacroPage::ShowNames() {
 }
 
 void MacroPage::ShowRows() {
-    MacroEditor* editor = Editor();
+    const MacroEditor* editor = editor_.get();
     auto* tree = Built<QTreeWidget>("_Macro_list");
-    if (!editor || !tree) return;
+    if (!tree) return;
     SkinUi& ui = window_.Ui();
     const QSignalBlocker quiet(tree);
     tree->clear();
@@ -327,9 +318,9 @@ void MacroPage::ShowRows() {
 }
 
 void MacroPage::ShowStepEditor() {
-    MacroEditor* editor = Editor();
+    const MacroEditor* editor = editor_.get();
     auto* pages = Built<QStackedWidget>("_tab_macro_edit");
-    if (!editor || !pages) return;
+    if (!pages) return;
     const std::optional<int> row = editor->SelectedRow();
     // The editor works on the chosen step only.
     pages->setEnabled(row && !editor->Recording());
@@ -372,11 +363,11 @@ void MacroPage::ShowStepEditor() {
 }
 
 void MacroPage::ShowState() {
-    MacroEditor* editor = Editor();
-    if (!editor) return;
+    const MacroEditor* editor = editor_.get();
     const bool recording = editor->Recording();
     const bool open = editor->EditOpen();
-    const bool canEdit = editor->Selected().has_value();
+    // Nothing is edited while the chosen macro's steps are on their way.
+    const bool canEdit = editor->Selected().has_value() && !editor->Choosing();
     if (QWidget* bar = Built("_macro_tab_saveorcancel")) bar->setVisible(open);
     if (QWidget* names = Built("_MacroName_list")) names->setEnabled(!open && !recording);
     if (QWidget* steps = Built("_Macro_list")) steps->setEnabled(canEdit && !recording);
@@ -421,28 +412,26 @@ void MacroPage::Changed(bool changed) {
 // ------------------------------------------------------------------------------------
 
 void MacroPage::SelectRow(int row) {
-    MacroEditor* editor = Editor();
-    if (!editor || editor->Recording()) return;
+    MacroEditor* editor = editor_.get();
+    if (editor->Recording()) return;
     editor->SelectRow(row >= 0 ? std::optional<int>(row) : std::nullopt);
     ShowStepEditor();
 }
 
 void MacroPage::InsertMouseEvent(int choice, const QString& distanceField) {
-    MacroEditor* editor = Editor();
-    if (!editor) return;
     uint8_t distance = 0;
     if (!distanceField.isEmpty())
         if (auto* edit = Control<QLineEdit>(distanceField))
             distance = LimitDistance(TypedNumber(edit->text()));
     const std::optional<MacroAction> action = MakeMouseAction(choice, distance);
     if (!action) return;
-    Changed(editor->Insert(*action));
+    Changed(editor_->Insert(*action));
 }
 
 void MacroPage::EditDelay(const char* field) {
-    MacroEditor* editor = Editor();
+    MacroEditor* editor = editor_.get();
     auto* edit = Built<QLineEdit>(field);
-    if (!editor || !edit) return;
+    if (!edit) return;
     const long long typed = TypedNumber(edit->text());
     uint16_t stored = 0;
     const bool changed =
@@ -454,9 +443,9 @@ void MacroPage::EditDelay(const char* field) {
 }
 
 void MacroPage::EditDistance() {
-    MacroEditor* editor = Editor();
+    MacroEditor* editor = editor_.get();
     auto* edit = Built<QLineEdit>("_macro_edit_mou_pointer_skewing");
-    if (!editor || !edit) return;
+    if (!edit) return;
     const long long typed = TypedNumber(edit->text());
     uint8_t stored = 0;
     bool applied = false;
@@ -486,19 +475,16 @@ void MacroPage::ToggleInsertPanel(int header) {
 // -------------------------------------------------------------------------------
 
 void MacroPage::Save() {
-    MacroEditor* editor = Editor();
-    if (!editor) return;
-    if (editor->Recording()) EndRecording();
-    const MacroOutcome outcome = editor->Save();
+    if (editor_->Recording()) EndRecording();
+    // The edit ends when the write's answer arrives.
+    const MacroOutcome outcome = editor_->Save();
     ShowAll();
     Tell(outcome);
 }
 
 void MacroPage::Cancel() {
-    MacroEditor* editor = Editor();
-    if (!editor) return;
-    if (editor->Recording()) EndRecording();
-    editor->Cancel();
+    if (editor_->Recording()) EndRecording();
+    editor_->Cancel();
     ShowAll();
 }
 
@@ -520,8 +506,8 @@ RecordingOptions MacroPage::ReadRecordingOptions() const {
 }
 
 void MacroPage::ToggleRecording() {
-    MacroEditor* editor = Editor();
-    if (!editor || editor->Names().empty()) return;
+    MacroEditor* editor = editor_.get();
+    if (editor->Names().empty()) return;
     if (editor->Recording()) {
         EndRecording();
         return;
@@ -539,8 +525,7 @@ void MacroPage::ToggleRecording() {
         // button still ends it.
         capturing_ = (request.keyboard || request.mouse) &&
                      capture_->Start(request, [this](const InputEvent& event) {
-                         MacroEditor* e = Editor();
-                         if (e && e->Feed(event)) StepRecorded();
+                         if (editor_->Feed(event)) StepRecorded();
                      });
     }
     ShowAll();
@@ -553,9 +538,8 @@ void MacroPage::StepRecorded() {
 void MacroPage::EndRecording() {
     if (capture_ && capturing_) capture_->Stop();
     capturing_ = false;
-    MacroEditor* editor = editor_.get();
-    if (!editor || !editor->Recording()) return;
-    editor->StopRecording();
+    if (!editor_->Recording()) return;
+    editor_->StopRecording();
     ShowAll();
 }
 

@@ -5,8 +5,10 @@
 // recording through the input capture; save and cancel of the working copy.
 //
 // Every decision is the editor's (core/macro/macro_editor.h): this class reads the widgets into
-// its calls and shows its state. The library's files are small and are written from here; the
-// key assignments that play macros by index are repaired by the device's controller.
+// its calls and shows its state. The library's files are read and written on the device's
+// controller's thread, in the order the user asked (the window never waits for them); the page
+// shows each answer when it arrives. The key assignments that play macros by index are repaired
+// by the device's controller.
 
 #include <QString>
 #include <filesystem>
@@ -48,9 +50,8 @@ class MacroPage : public PageBase {
     void OnLibraryChanged(std::function<void()> handler) { libraryChanged_ = std::move(handler); }
 
     DeviceKind Kind() const { return kind_; }
-    // The editor, made when the page is first built or used; null when the kind's folder cannot
-    // be made.
-    MacroEditor* Editor();
+    // The editor; it reads the library when the page is first built.
+    MacroEditor& Editor() { return *editor_; }
 
     // ---- the user's actions, as the handlers run them
     void AddMacro();
@@ -88,17 +89,26 @@ class MacroPage : public PageBase {
     void StepRecorded();
     RecordingOptions ReadRecordingOptions() const;
     MacroKeyLayers KeyLayers();
+    // Hands the editor's file work to the controller's thread.
+    void RunOnLibrary(uint64_t ticket, MacroEditor::Work work);
+    void OnAnswer(uint64_t ticket, MacroAnswer answer);
+    void TellDeletion(const MacroOutcome& outcome);
+
+    // The library's session, made on the controller's thread and used only there.
+    struct LibraryFiles;
 
     DeviceKind kind_;
     QString prefix_;
+    std::shared_ptr<LibraryFiles> files_;
     std::unique_ptr<MacroEditor> editor_;
-    bool editorTried_ = false;
+    bool loadAsked_ = false;
     platform::InputCapture* capture_ = nullptr;
     bool capturing_ = false;
     FileChooser chooser_;
     std::function<void()> captureWanted_;
     std::function<void()> libraryChanged_;
-    bool renaming_ = false;
+    // The name of the rename on its way (the field's focus leaving and the button both ask).
+    std::optional<QString> renaming_;
 };
 
 }  // namespace vq::app

@@ -458,6 +458,17 @@ MacroKeyLayers KeyboardMacroKeyLayers(KeyboardModel& model) {
             [&model](int deleted) { return RepairKeyboardKeysAfterDelete(model, deleted); }};
 }
 
+MacroOutcome AskBeforeDelete(bool inUse, bool editOpen,
+                             const std::function<bool(std::string_view textId)>& ask) {
+    if (inUse && !ask("message_text_2"))
+        return Failure(MacroResult::Cancelled, "the macro is in use; it was kept");
+    if (editOpen)
+        return Failure(MacroResult::Cancelled, "an edit is open; save or cancel it first",
+                       "message_text_3");
+    if (!ask("message_text_4")) return Failure(MacroResult::Cancelled, "the macro was kept");
+    return MacroOutcome{};
+}
+
 MacroOutcome DeleteMacroAsked(MacroLibrary& library, std::string_view name,
                               const MacroKeyLayers& layers, bool editOpen,
                               const std::function<bool(std::string_view textId)>& ask,
@@ -467,12 +478,8 @@ MacroOutcome DeleteMacroAsked(MacroLibrary& library, std::string_view name,
     if (!index)
         return Failure(MacroResult::NoSuchMacro, "there is no macro named \"" + Shown(name) + "\"");
     // The repair belongs to the deletion: it runs after the last question, never before.
-    if (layers.inUse && layers.inUse(*index) && !ask("message_text_2"))
-        return Failure(MacroResult::Cancelled, "the macro is in use; it was kept");
-    if (editOpen)
-        return Failure(MacroResult::Cancelled, "an edit is open; save or cancel it first",
-                       "message_text_3");
-    if (!ask("message_text_4")) return Failure(MacroResult::Cancelled, "the macro was kept");
+    const MacroOutcome asked = AskBeforeDelete(layers.inUse && layers.inUse(*index), editOpen, ask);
+    if (!asked.Ok()) return asked;
     MacroOutcome outcome = DeleteMacro(library, names[static_cast<size_t>(*index)]);
     if (!outcome.Ok()) return outcome;
     const KeyRepairCount count = layers.repair ? layers.repair(*index) : KeyRepairCount{};

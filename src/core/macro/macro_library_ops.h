@@ -146,6 +146,12 @@ MacroKeyLayers KeyboardMacroKeyLayers(KeyboardModel& model);
 // "message_text_4". Only when every question was confirmed is the macro deleted (DeleteMacro)
 // and the layers repaired; a declined question or a failed deletion leaves the library and the
 // layers as they were. `ask` shows a question and returns true for confirm.
+// The questions before a deletion, in their order: when something plays the macro, asks
+// "message_text_2"; then, with an edit open, refuses with "message_text_3"; then asks
+// "message_text_4". Ok when every question was confirmed, else the Cancelled outcome.
+MacroOutcome AskBeforeDelete(bool inUse, bool editOpen,
+                             const std::function<bool(std::string_view textId)>& ask);
+
 MacroOutcome DeleteMacroAsked(MacroLibrary& library, std::string_view name,
                               const MacroKeyLayers& layers, bool editOpen,
                               const std::function<bool(std::string_view textId)>& ask,
