@@ -7,13 +7,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -69,6 +72,14 @@ inline void Settle(app::CMainWnd& w) {
         QCoreApplication::processEvents();
     // The answers of the file work the window handed over.
     EXPECT_TRUE(QTest::qWaitFor([&w] { return w.Hub().FileWorkWaiting() == 0; }, kWaitMs));
+}
+
+// A file's bytes as the test reads them (empty when it cannot be read).
+inline std::string ReadFileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 // Keeps a controller's thread busy until it goes (or is released): what is handed to the
@@ -164,6 +175,47 @@ class WindowTest : public ::testing::Test {
         EXPECT_TRUE(
             QTest::qWaitFor([this] { return window->Pages()->profiles.Filled(); }, kWaitMs));
         return *window;
+    }
+
+    // StartWindow, then waits until the mouse's arrival read has filled its model and the
+    // controllers have done what they were asked: where the mouse's page tests begin.
+    app::CMainWnd& StartWithMouseRead() {
+        app::CMainWnd& w = StartWindow();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w.Hub().Mouse().Model().HasInfo(); }, kWaitMs));
+        Settle(w);
+        return w;
+    }
+
+    // Clicks a button of the window, then waits for what the click handed to the controllers
+    // (their device and file work) and for their answers.
+    void Click(const QString& name) {
+        auto* b = window->Control<QAbstractButton>(name);
+        ASSERT_NE(b, nullptr) << name.toStdString();
+        b->click();
+        Settle(*window);
+    }
+
+    // The user replaces a field's text by typing (an empty text: the old one deleted).
+    QLineEdit* Type(const QString& name, const QString& text) {
+        auto* edit = window->Control<QLineEdit>(name);
+        EXPECT_NE(edit, nullptr) << name.toStdString();
+        if (!edit) return nullptr;
+        edit->setFocus();
+        edit->selectAll();
+        if (text.isEmpty())
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(edit, text);
+        return edit;
+    }
+
+    // The command bytes sent to the mouse's configuration collection since the last clear.
+    std::vector<uint8_t> ConfigCommands() const {
+        std::vector<uint8_t> codes;
+        for (const auto& e : bus.Transcript())
+            if (e.direction == TraceDirection::ToDevice && e.usagePage == kConfigUsagePage)
+                codes.push_back(e.bytes[3]);
+        return codes;
     }
 
     QTemporaryDir dataDir;

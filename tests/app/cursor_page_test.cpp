@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QTest>
 #include <fstream>
-#include <sstream>
 
 #include "app/device_hub.h"
 #include "app/pages/device_pages.h"
@@ -21,13 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using app::CMainWnd;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::string Script(int actions) {
     std::string text =
         "[MACROACTIONCOUNT]\r\ncount=" + std::to_string(actions) + "\r\n[MACROACTION]\r\n";
@@ -39,9 +31,7 @@ std::string Script(int actions) {
 class CursorPage : public WindowTest {
   protected:
     CMainWnd& Ready() {
-        CMainWnd& w = StartWindow();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return w.Hub().Mouse().Model().HasInfo(); }, kWaitMs));
-        Settle(w);
+        CMainWnd& w = StartWithMouseRead();
         Page().SetFileChooser([this](app::FileDialog) { return chosen; });
         Click("ms_cursor_Op_tab");
         bus.ClearTranscript();
@@ -51,21 +41,9 @@ class CursorPage : public WindowTest {
     // The scripts as the test reads them (the window's own reads and writes are its
     // controller's).
     CursorScripts Files() const { return CursorScripts(Data() / "ms", VQ_PROGRAM_DIR); }
-    void Click(const QString& name) {
-        auto* b = window->Control<QAbstractButton>(name);
-        ASSERT_NE(b, nullptr) << name.toStdString();
-        b->click();
-        QCoreApplication::processEvents();
-        // The scripts' files answer from the mouse's controller.
-        Settle(*window);
-    }
+    // Typing saves the bullet; the scripts' files answer from the mouse's controller.
     QLineEdit* Type(const QString& name, const QString& text) {
-        auto* edit = window->Control<QLineEdit>(name);
-        EXPECT_NE(edit, nullptr) << name.toStdString();
-        if (!edit) return nullptr;
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
+        QLineEdit* edit = WindowTest::Type(name, text);
         Settle(*window);
         return edit;
     }
@@ -133,7 +111,7 @@ TEST_F(CursorPage, ImportRefusesALongScriptExportKeepsAFileAndResetBringsTheShip
     Ready();
     Click("ms_gun_op_3");
     const fs::path slotFile = *OnDisk([&] { return Files().ScriptPath(3); });
-    const std::string shipped = ReadText(slotFile);
+    const std::string shipped = ReadFileText(slotFile);
 
     std::ofstream(Data() / "long.cur", std::ios::binary) << Script(181);
     chosen = Data() / "long.cur";
@@ -151,12 +129,12 @@ TEST_F(CursorPage, ImportRefusesALongScriptExportKeepsAFileAndResetBringsTheShip
         Click("ms_bulletdate_import_btn");
         EXPECT_EQ(shownId, "message_text_18");
     }
-    EXPECT_EQ(ReadText(slotFile), shipped);
+    EXPECT_EQ(ReadFileText(slotFile), shipped);
 
     std::ofstream(Data() / "short.cur", std::ios::binary) << Script(180);
     chosen = Data() / "short.cur";
     Click("ms_bulletdate_import_btn");
-    EXPECT_EQ(ReadText(slotFile), Script(180));
+    EXPECT_EQ(ReadFileText(slotFile), Script(180));
     EXPECT_EQ(Field("ms_cursor_delay_eidt"), "10");
 
     // Export onto an existing file leaves it as it was.
@@ -164,13 +142,13 @@ TEST_F(CursorPage, ImportRefusesALongScriptExportKeepsAFileAndResetBringsTheShip
     chosen = Data() / "mine.cur";
     AnswerNextBox("confirm_btn");
     Click("ms_bulletdate_export_btn");
-    EXPECT_EQ(ReadText(Data() / "mine.cur"), "mine");
+    EXPECT_EQ(ReadFileText(Data() / "mine.cur"), "mine");
     chosen = Data() / "new.cur";
     Click("ms_bulletdate_export_btn");
-    EXPECT_EQ(ReadText(Data() / "new.cur"), Script(180));
+    EXPECT_EQ(ReadFileText(Data() / "new.cur"), Script(180));
 
     Click("ms_bulletdate_reset_btn");
-    EXPECT_EQ(ReadText(slotFile), shipped);
+    EXPECT_EQ(ReadFileText(slotFile), shipped);
 }
 
 TEST_F(CursorPage, TheSendPutsTheFourScriptsInTheMouseOnTheControllersThread) {

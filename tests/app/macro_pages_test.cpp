@@ -12,7 +12,6 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <fstream>
-#include <sstream>
 
 #include "app/device_hub.h"
 #include "app/pages/device_pages.h"
@@ -27,13 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using app::CMainWnd;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void WriteText(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -113,9 +105,7 @@ class MacroPages : public WindowTest {
     // The window (whose pages hold the capture) goes before the capture.
     ~MacroPages() override { CloseWindow(); }
     CMainWnd& Ready() {
-        CMainWnd& w = StartWindow();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return w.Hub().Mouse().Model().HasInfo(); }, kWaitMs));
-        Settle(w);
+        CMainWnd& w = StartWithMouseRead();
         Page().SetInputCapture(&capture);
         Page().SetFileChooser([this](app::FileDialog dialog) -> std::optional<fs::path> {
             dialogs.push_back(dialog);
@@ -124,6 +114,18 @@ class MacroPages : public WindowTest {
         Click("ms_macro_Op_tab");
         bus.ClearTranscript();
         return w;
+    }
+    // The mouse's library before the window starts: `names` in their order and the files of
+    // the macros given steps.
+    DiskLibrary WriteLibrary(
+        const std::vector<std::string>& names,
+        const std::vector<std::pair<std::string, std::vector<MacroAction>>>& macros = {}) {
+        fs::create_directories(Folder());
+        DiskLibrary library = Library();
+        EXPECT_EQ(library.WriteNames(names), MacroResult::Ok);
+        for (const auto& [name, steps] : macros)
+            EXPECT_EQ(library.WriteMacro(name, steps), MacroResult::Ok) << name;
+        return library;
     }
     app::MacroPage& Page() { return window->Pages()->mouseMacros; }
     MacroEditor& Editor() { return Page().Editor(); }
@@ -135,26 +137,9 @@ class MacroPages : public WindowTest {
         EXPECT_NE(b, nullptr) << name.toStdString();
         return b;
     }
-    // Clicks, then waits for the answers of the file work the click handed over.
-    void Click(const QString& name) {
-        if (QAbstractButton* b = Button(name)) b->click();
-        Settle(*window);
-    }
     void Check(const QString& name, bool on) {
         QAbstractButton* b = Button(name);
         if (b && b->isChecked() != on) b->click();
-    }
-    QLineEdit* Type(const QString& name, const QString& text) {
-        auto* edit = window->Control<QLineEdit>(name);
-        EXPECT_NE(edit, nullptr) << name.toStdString();
-        if (!edit) return nullptr;
-        edit->setFocus();
-        edit->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(edit, Qt::Key_Backspace);
-        else
-            QTest::keyClicks(edit, text);
-        return edit;
     }
     void ChooseName(int row) {
         auto* list = window->Control<QListWidget>("ms_MacroName_list");
@@ -189,10 +174,7 @@ class MacroPages : public WindowTest {
     // The commands sent to the mouse's configuration collection since the last clear, runs of
     // one command as "15*3".
     std::vector<std::string> CommandRuns() const {
-        std::vector<uint8_t> codes;
-        for (const auto& e : bus.Transcript())
-            if (e.direction == TraceDirection::ToDevice && e.usagePage == kConfigUsagePage)
-                codes.push_back(e.bytes[3]);
+        const std::vector<uint8_t> codes = ConfigCommands();
         std::vector<std::string> runs;
         for (size_t i = 0; i < codes.size();) {
             size_t j = i;
@@ -266,7 +248,7 @@ TEST_F(MacroPages, ARecordingThroughTheCaptureGivesExactlyTheExpectedStepsAndFil
         Step(0, 0x01, 1, "mouse_key_left"),
     };
     EXPECT_EQ(Library().ReadMacro("name_1"), expected);
-    EXPECT_EQ(ReadText(Folder() / "name_1.mac"),
+    EXPECT_EQ(ReadFileText(Folder() / "name_1.mac"),
               "[MACROACTIONCOUNT]\r\ncount=6\r\n"
               "[MACROSELECTNAME]\r\nname=name_1\r\n"
               "[MACROACTION]\r\n"
@@ -345,9 +327,7 @@ TEST_F(MacroPages, LeavingThePageOrTheWindowEndsARecordingAndKeepsItsSteps) {
 
 TEST_F(MacroPages, AddingSkipsTakenNamesAndStopsAtFifty) {
     // The library "name_1", "name_3" (as quilletctl or an older program left it).
-    DiskLibrary library(DeviceKind::Mouse, Folder());
-    fs::create_directories(Folder());
-    ASSERT_EQ(library.WriteNames(std::vector<std::string>{"name_1", "name_3"}), MacroResult::Ok);
+    DiskLibrary library = WriteLibrary({"name_1", "name_3"});
     Ready();
     EXPECT_EQ(Names(), (QStringList{"name_1", "name_3"}));
     Click("ms_macro_btn_name_add");
@@ -379,9 +359,7 @@ TEST_F(MacroPages, AddingSkipsTakenNamesAndStopsAtFifty) {
 }
 
 TEST_F(MacroPages, DeletingMacroTwoOfFourRepairsTheButtonsOnlyWhenBothQuestionsAreConfirmed) {
-    fs::create_directories(Folder());
-    DiskLibrary library(DeviceKind::Mouse, Folder());
-    ASSERT_EQ(library.WriteNames(std::vector<std::string>{"a", "b", "c", "d"}), MacroResult::Ok);
+    DiskLibrary library = WriteLibrary({"a", "b", "c", "d"});
     CMainWnd& w = Ready();
     MouseController& controller = w.Hub().Mouse();
     const int layer = controller.Model().ActiveLayer();
@@ -418,12 +396,10 @@ TEST_F(MacroPages, DeletingMacroTwoOfFourRepairsTheButtonsOnlyWhenBothQuestionsA
 }
 
 TEST_F(MacroPages, BadNamesAndFilesAreRefusedWithAMessageAndWriteNothing) {
-    fs::create_directories(Folder());
-    DiskLibrary library(DeviceKind::Mouse, Folder());
-    ASSERT_EQ(library.WriteNames(std::vector<std::string>{"keep", "other"}), MacroResult::Ok);
+    DiskLibrary library = WriteLibrary({"keep", "other"});
     Ready();
     ChooseName(0);
-    const std::string index = ReadText(library.IndexPath());
+    const std::string index = ReadFileText(library.IndexPath());
     for (const QString& bad :
          {QString("a/b"), QString(".."), QString("x\\y"), QString(300, 'n'), QString("OTHER")}) {
         BoxAnswerer boxes;
@@ -438,7 +414,7 @@ TEST_F(MacroPages, BadNamesAndFilesAreRefusedWithAMessageAndWriteNothing) {
         }
         EXPECT_FALSE(boxes.texts[0].isEmpty());
         EXPECT_EQ(field->text(), "keep");
-        EXPECT_EQ(ReadText(library.IndexPath()), index);
+        EXPECT_EQ(ReadFileText(library.IndexPath()), index);
     }
     // A change of case only is a rename.
     window->Control<QLineEdit>("ms_macro_edit_macroname")->setText("KEEP");
@@ -462,24 +438,20 @@ TEST_F(MacroPages, BadNamesAndFilesAreRefusedWithAMessageAndWriteNothing) {
     chosen = Data() / "good.mac";
     Click("ms_macro_btn_import");
     EXPECT_EQ(library.ReadNames(), (std::vector<std::string>{"KEEP", "other", "name_3"}));
-    EXPECT_EQ(ReadText(Folder() / "name_3.mac"), good);
+    EXPECT_EQ(ReadFileText(Folder() / "name_3.mac"), good);
     EXPECT_EQ(Editor().SelectedName(), "name_3");
     EXPECT_EQ(Editor().Actions().size(), 1u);
     // Export copies the file out; an export target that the dialog agreed to replace is replaced.
     chosen = Data() / "out.mac";
     Click("ms_macro_btn_export");
-    EXPECT_EQ(ReadText(Data() / "out.mac"), good);
+    EXPECT_EQ(ReadFileText(Data() / "out.mac"), good);
 }
 
 TEST_F(MacroPages, AMacroChosenBeforeTheStepsOfAnotherArriveIsTheOneShown) {
-    fs::create_directories(Folder());
-    DiskLibrary library(DeviceKind::Mouse, Folder());
-    ASSERT_EQ(library.WriteNames(std::vector<std::string>{"a", "b", "c"}), MacroResult::Ok);
-    ASSERT_EQ(library.WriteMacro("a", std::vector<MacroAction>{Step(5, 0x8A, 4, "keyboard_key_A")}),
-              MacroResult::Ok);
-    ASSERT_EQ(library.WriteMacro("b", std::vector<MacroAction>{Step(6, 0x81, 1, "mouse_key_left"),
-                                                               Step(0, 0x01, 1, "mouse_key_left")}),
-              MacroResult::Ok);
+    DiskLibrary library = WriteLibrary(
+        {"a", "b", "c"},
+        {{"a", {Step(5, 0x8A, 4, "keyboard_key_A")}},
+         {"b", {Step(6, 0x81, 1, "mouse_key_left"), Step(0, 0x01, 1, "mouse_key_left")}}});
     CMainWnd& w = Ready();
     ASSERT_EQ(Editor().SelectedName(), "c");
     auto* list = w.Control<QListWidget>("ms_MacroName_list");
@@ -520,12 +492,7 @@ TEST_F(MacroPages, AMacroChosenBeforeTheStepsOfAnotherArriveIsTheOneShown) {
 }
 
 TEST_F(MacroPages, ASaveThenARenameMadeWhileTheDiskIsSlowReachItInThatOrder) {
-    fs::create_directories(Folder());
-    DiskLibrary library(DeviceKind::Mouse, Folder());
-    ASSERT_EQ(library.WriteNames(std::vector<std::string>{"m"}), MacroResult::Ok);
-    ASSERT_EQ(
-        library.WriteMacro("m", std::vector<MacroAction>{Step(10, 0x8A, 4, "keyboard_key_A")}),
-        MacroResult::Ok);
+    DiskLibrary library = WriteLibrary({"m"}, {{"m", {Step(10, 0x8A, 4, "keyboard_key_A")}}});
     CMainWnd& w = Ready();
     Click("ms_macro_inset_leftkey_btn");
     Click("ms_macro_inset_leftkeydown_btn");
@@ -587,7 +554,8 @@ TEST_F(KeyboardMacroPage, KeepsItsOwnLibraryAndRepairsTheKeyboardsKeys) {
     EXPECT_EQ(kb.ReadMacro("name_2"),
               (std::vector<MacroAction>{Step(30, 0x8A, 0x14, "keyboard_key_Q"),
                                         Step(0, 0x0A, 0x14, "keyboard_key_Q")}));
-    EXPECT_EQ(ReadText(Data() / "kb" / "name_2.mac").find("MACROSELECTNAME"), std::string::npos);
+    EXPECT_EQ(ReadFileText(Data() / "kb" / "name_2.mac").find("MACROSELECTNAME"),
+              std::string::npos);
 
     // A key that plays the first macro loses it with the macro; one that plays the second
     // follows it to its new place.
@@ -608,18 +576,14 @@ TEST_F(KeyboardMacroPage, KeepsItsOwnLibraryAndRepairsTheKeyboardsKeys) {
     EXPECT_NE(keys.Model().KeyAt(layer, 10).type, 0x70);
     EXPECT_EQ(keys.Model().KeyAt(layer, 11), (KeyAssignment{0x70, 0, 0}));
     // The keyboard's index has no cursor scripts.
-    EXPECT_EQ(ReadText(kb.IndexPath()).find("CURSOR"), std::string::npos);
+    EXPECT_EQ(ReadFileText(kb.IndexPath()).find("CURSOR"), std::string::npos);
 }
 
 // ---- the step editor ------------------------------------------------------------------------
 
 TEST_F(MacroPages, AnInsertIntoAnEmptyListOpensAnEditThatBlocksOtherMacrosUntilSavedOrCancelled) {
-    fs::create_directories(Folder());
-    DiskLibrary library(DeviceKind::Mouse, Folder());
-    ASSERT_EQ(library.WriteNames(std::vector<std::string>{"one", "two"}), MacroResult::Ok);
-    ASSERT_EQ(
-        library.WriteMacro("two", std::vector<MacroAction>{Step(7, 0x8A, 5, "keyboard_key_B")}),
-        MacroResult::Ok);
+    DiskLibrary library =
+        WriteLibrary({"one", "two"}, {{"two", {Step(7, 0x8A, 5, "keyboard_key_B")}}});
     Ready();
     ChooseName(0);
     EXPECT_FALSE(BarShown());
@@ -661,13 +625,10 @@ TEST_F(MacroPages, AnInsertIntoAnEmptyListOpensAnEditThatBlocksOtherMacrosUntilS
 }
 
 TEST_F(MacroPages, TheStepEditorLimitsDelaysAndKeepsTheRecordConsistent) {
-    fs::create_directories(Folder());
-    DiskLibrary library(DeviceKind::Mouse, Folder());
-    ASSERT_EQ(library.WriteNames(std::vector<std::string>{"m"}), MacroResult::Ok);
-    ASSERT_EQ(library.WriteMacro(
-                  "m", std::vector<MacroAction>{Step(10, 0x8A, 4, "keyboard_key_A"),
-                                                Step(0, 0x84, 20, "mouse_move_to_left_text")}),
-              MacroResult::Ok);
+    DiskLibrary library = WriteLibrary(
+        {"m"},
+        {{"m",
+          {Step(10, 0x8A, 4, "keyboard_key_A"), Step(0, 0x84, 20, "mouse_move_to_left_text")}}});
     Ready();
     ChooseRow(0);
     auto* pages = window->Control<QStackedWidget>("ms_tab_macro_edit");
@@ -735,9 +696,7 @@ class KeyPageSaveTest : public MacroPages {
 };
 
 TEST_F(KeyPageSaveTest, ScriptsMacrosThenTheKeyLayerWithTheBarMovingPerReport) {
-    fs::create_directories(Folder());
-    DiskLibrary library(DeviceKind::Mouse, Folder());
-    ASSERT_EQ(library.WriteNames(std::vector<std::string>{"x", "y", "z"}), MacroResult::Ok);
+    DiskLibrary library = WriteLibrary({"x", "y", "z"});
     std::vector<std::vector<MacroAction>> macros;
     for (int m = 0; m < 3; ++m) {
         std::vector<MacroAction> steps;
@@ -794,12 +753,8 @@ TEST_F(KeyPageSaveTest, ALibraryLargerThanTheMouseShowsHowManyStepsToRemoveAndSe
     // The mouse holds 128 bytes; the library takes 16 + 6 + 4 * 28 = 134: remove 2 steps.
     mouse.reset();
     mouse = std::make_unique<sim::SimMouse>(bus, sim::SimMouseConfig{.macroCapacityUnits = 1});
-    fs::create_directories(Folder());
-    DiskLibrary library(DeviceKind::Mouse, Folder());
-    ASSERT_EQ(library.WriteNames(std::vector<std::string>{"big"}), MacroResult::Ok);
-    ASSERT_EQ(
-        library.WriteMacro("big", std::vector<MacroAction>(28, Step(1, 0x8A, 4, "keyboard_key_A"))),
-        MacroResult::Ok);
+    DiskLibrary library = WriteLibrary(
+        {"big"}, {{"big", std::vector<MacroAction>(28, Step(1, 0x8A, 4, "keyboard_key_A"))}});
     Ready();
     Collect();
     BoxAnswerer boxes;
@@ -814,12 +769,8 @@ TEST_F(KeyPageSaveTest, ALibraryLargerThanTheMouseShowsHowManyStepsToRemoveAndSe
 }
 
 TEST_F(KeyPageSaveTest, AMacroChunkTheMouseRefusesStopsTheSaveBeforeTheKeyLayer) {
-    fs::create_directories(Folder());
-    DiskLibrary library(DeviceKind::Mouse, Folder());
-    ASSERT_EQ(library.WriteNames(std::vector<std::string>{"m"}), MacroResult::Ok);
-    ASSERT_EQ(
-        library.WriteMacro("m", std::vector<MacroAction>(40, Step(1, 0x8A, 4, "keyboard_key_A"))),
-        MacroResult::Ok);
+    DiskLibrary library = WriteLibrary(
+        {"m"}, {{"m", std::vector<MacroAction>(40, Step(1, 0x8A, 4, "keyboard_key_A"))}});
     Ready();
     int macroChunks = 0;
     mouse->SetRequestFaults([&](std::span<const uint8_t> request) {

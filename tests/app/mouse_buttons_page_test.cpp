@@ -22,10 +22,8 @@ using app::CMainWnd;
 class ButtonsPage : public WindowTest {
   protected:
     CMainWnd& Ready() {
-        CMainWnd& w = StartWindow();
         // The arrival's full read has filled the key layers.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return w.Hub().Mouse().Model().HasInfo(); }, kWaitMs));
-        Settle(w);
+        CMainWnd& w = StartWithMouseRead();
         w.Pages()->buttons.SetInputCapture(&capture);
         bus.ClearTranscript();
         return w;
@@ -50,30 +48,9 @@ class ButtonsPage : public WindowTest {
         combo->setCurrentIndex(index);
         window->Router().Fire("itemselect", combo, index);
     }
-    // The user replaces a field's text by typing.
-    QLineEdit* Type(const QString& name, const QString& text) {
-        auto* edit = window->Control<QLineEdit>(name);
-        EXPECT_NE(edit, nullptr) << name.toStdString();
-        if (!edit) return nullptr;
-        edit->setFocus();
-        edit->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(edit, Qt::Key_Backspace);
-        else
-            QTest::keyClicks(edit, text);
-        return edit;
-    }
-    // The commands sent to the mouse's configuration collection since the last clear.
-    std::vector<uint8_t> Commands() const {
-        std::vector<uint8_t> out;
-        for (const auto& e : bus.Transcript())
-            if (e.direction == TraceDirection::ToDevice && e.usagePage == kConfigUsagePage)
-                out.push_back(e.bytes[3]);
-        return out;
-    }
     size_t Writes() const {
         size_t n = 0;
-        for (uint8_t c : Commands())
+        for (uint8_t c : ConfigCommands())
             n += c == 0x06 || c == 0x09 ? 1 : 0;
         return n;
     }
@@ -235,7 +212,7 @@ TEST_F(ButtonsPage, AKeyIsCapturedForTheKeyItemAndTheSaveSendsTheLayer) {
     w.Router().Fire("click", save);
     Settle(w);
     std::vector<uint8_t> commands;
-    for (uint8_t c : Commands())
+    for (uint8_t c : ConfigCommands())
         if (c == 0x01 || c == 0x02 || c == 0x09) commands.push_back(c);
     ASSERT_GE(commands.size(), 3u);
     EXPECT_EQ(commands.front(), 0x01);
