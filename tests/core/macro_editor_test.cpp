@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <deque>
+#include <mutex>
+#include <thread>
 
 #include "core/macro/macro_edit.h"
 #include "core/macro/macro_editor.h"
@@ -365,6 +368,83 @@ TEST_F(Editor, ADeletionAsksAboutAPlayedMacroAndIsDroppedWhenTheUserChoseAnother
     EXPECT_EQ(asked, (std::vector<std::string>{"message_text_2", "message_text_4"}));
     EXPECT_EQ(Library().ReadNames(), std::vector<std::string>{"first"});
     EXPECT_EQ(model.ButtonAssignment(0, 0), (KeyAssignment{0x10, 1, 0}));
+}
+
+// The session on a thread of its own, as the page runs it: the work carries what it needs and
+// the answers come back to the editor's thread; nothing of the editor is touched over there.
+TEST(MacroEditorThreads, TheFileSideRunsOnAnotherThreadWithOnlyWhatTheWorkCarries) {
+    TempDir dir;
+    struct Queue {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<std::pair<uint64_t, MacroEditor::Work>> work;
+        std::deque<std::pair<uint64_t, MacroAnswer>> answers;
+        bool stop = false;
+    } q;
+    MouseModel model;
+    MacroEditor editor(
+        [&q](uint64_t ticket, MacroEditor::Work work) {
+            const std::lock_guard lock(q.mutex);
+            q.work.emplace_back(ticket, std::move(work));
+            q.changed.notify_all();
+        },
+        MouseMacroKeyLayers(model));
+    std::thread files([&q, folder = dir.path()] {
+        MacroLibrarySession session{MacroLibrary(DeviceKind::Mouse, folder)};
+        std::unique_lock lock(q.mutex);
+        for (;;) {
+            q.changed.wait(lock, [&q] { return q.stop || !q.work.empty(); });
+            if (q.work.empty()) return;
+            auto [ticket, work] = std::move(q.work.front());
+            q.work.pop_front();
+            lock.unlock();
+            MacroAnswer answer = work(session);
+            lock.lock();
+            q.answers.emplace_back(ticket, std::move(answer));
+            q.changed.notify_all();
+        }
+    });
+    // Takes the answers on this thread until nothing is waiting.
+    auto settle = [&] {
+        std::vector<MacroAnswered> answered;
+        while (editor.Waiting() > 0) {
+            std::unique_lock lock(q.mutex);
+            q.changed.wait(lock, [&q] { return !q.answers.empty(); });
+            auto [ticket, answer] = std::move(q.answers.front());
+            q.answers.pop_front();
+            lock.unlock();
+            if (auto a = editor.Answer(ticket, std::move(answer))) answered.push_back(*a);
+        }
+        return answered;
+    };
+
+    editor.Load();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(editor.Add().Ok());
+    settle();
+    EXPECT_EQ(editor.Names(), (std::vector<std::string>{"name_1", "name_2", "name_3"}));
+    ASSERT_TRUE(editor.Select(0).Ok());
+    settle();
+    ASSERT_TRUE(editor.Insert(*MakeMouseAction(0)));
+    ASSERT_TRUE(editor.Save().Ok());
+    // Changed on this thread while the save may be writing over there.
+    ASSERT_TRUE(editor.Insert(*MakeMouseAction(2)));
+    ASSERT_TRUE(editor.Rename("first").Ok());
+    for (const MacroAnswered& a : settle())
+        EXPECT_TRUE(a.outcome.Ok()) << a.outcome.detail;
+    EXPECT_TRUE(editor.EditOpen());
+    EXPECT_EQ(editor.SelectedName(), "first");
+    {
+        const std::lock_guard lock(q.mutex);
+        q.stop = true;
+        q.changed.notify_all();
+    }
+    files.join();
+    const std::vector<MacroAction> saved =
+        MacroLibrary(DeviceKind::Mouse, dir.path()).ReadMacro("first");
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].label, "mouse_key_left");
+    EXPECT_EQ(editor.Actions().size(), 2u);
 }
 
 }  // namespace
