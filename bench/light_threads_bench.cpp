@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -82,5 +83,38 @@ void BM_LightThreadsCpu(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LightThreadsCpu)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kSecond);
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// One keyboard light frame (seven request/answer exchanges) on the simulated keyboard, as the
+// light threads send it: the CPU of one exchange, the simulated device included. Arg 1: the USB
+// wire's timing (each report waits out its time on the wire: two sleeps per exchange); arg 0: no
+// time on the wire (the work alone, with no sleep between).
+void BM_LightFrameExchange(benchmark::State& state) {
+    sim::VirtualHidBus bus;
+    if (state.range(0) == 0)
+        bus.SetTiming({std::chrono::microseconds{0}, std::chrono::microseconds{0}});
+    sim::SimKeyboard keyboardDevice(bus);
+    keyboardDevice.Plug();
+    DeviceSession session(&bus);
+    Connect(session, DeviceKind::Keyboard);
+    std::array<uint8_t, 378> frame{};
+    uint8_t step = 0;
+    double cpu = 0;
+    int64_t exchanges = 0;
+    for (auto _ : state) {
+        frame.fill(step++);
+        const double before = ThreadCpuSeconds();
+        if (session.WriteLightFrame(frame) != kResultSuccess) state.SkipWithError("frame refused");
+        cpu += ThreadCpuSeconds() - before;
+        exchanges += 7;
+    }
+    state.counters["cpu_us_per_exchange"] = 1e6 * cpu / static_cast<double>(exchanges);
+}
+BENCHMARK(BM_LightFrameExchange)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -5,8 +5,10 @@
 // the process's CPU time and the window thread's over the phase's wall time, the light frames
 // that reached the devices, the keyboard preview's paints and the key tints it made.
 //
-//   vq_light_cpu [SECONDS_PER_PHASE]
+//   vq_light_cpu [SECONDS_PER_PHASE [PHASE_TEXT]]
 //
+// With PHASE_TEXT, only the phases whose names contain it are measured; the others only settle
+// (for profiling one phase with perf).
 // Run it under a display (xvfb-run -a vq_light_cpu) so that the shown phases paint.
 
 #include <QAbstractButton>
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "app/controls/key_surface.h"
 #include "app/controls/key_tints.h"
@@ -43,6 +46,7 @@ void RunFor(int ms) {
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    const std::string only = argc > 2 ? argv[2] : "";
     QApplication app(argc, argv);
     QTemporaryDir data;
     auto devices = vq::app::DeviceEnvironment::Simulated(vq::sim::WireTiming{}, true);
@@ -68,6 +72,7 @@ int main(int argc, char** argv) {
 
     auto phase = [&](const char* name) {
         RunFor(1000);
+        if (!only.empty() && std::string(name).find(only) == std::string::npos) return;
         const uint64_t kb = sims.keyboard.LightFrameCount();
         const uint64_t mp = sims.mousepad.LightFrameCount();
         const uint64_t sync = hub.LightSyncLoop().Stats().written.load();

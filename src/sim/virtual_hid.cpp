@@ -1,6 +1,8 @@
 #include "sim/virtual_hid.h"
 
 #include <algorithm>
+#include <array>
+#include <deque>
 
 namespace vq::sim {
 
@@ -9,9 +11,26 @@ using Clock = std::chrono::steady_clock;
 struct VirtualHidBus::Port {
     std::mutex mutex;
     std::condition_variable cv;
+    // A queued report. Reports of the usual size are kept inline, so that a device answering
+    // hundreds of requests a second (light frames) costs no allocation per report.
     struct Pending {
-        std::vector<uint8_t> bytes;
+        static constexpr size_t kInline = 72;
+        std::array<uint8_t, kInline> inlineBytes;
+        std::vector<uint8_t> largeBytes;
+        size_t size = 0;
         Clock::time_point readyAt;
+
+        Pending(std::span<const uint8_t> report, Clock::time_point at)
+            : size(report.size()), readyAt(at) {
+            if (size <= kInline)
+                std::copy(report.begin(), report.end(), inlineBytes.begin());
+            else
+                largeBytes.assign(report.begin(), report.end());
+        }
+        std::span<const uint8_t> Bytes() const {
+            return size <= kInline ? std::span<const uint8_t>(inlineBytes.data(), size)
+                                   : std::span<const uint8_t>(largeBytes);
+        }
     };
     std::deque<Pending> queue;
     bool cancelled = false;  // Cancel was called on the handle
@@ -42,9 +61,9 @@ class VirtualHandle : public HidHandle {
             if (p.Dead()) return false;
             const Clock::time_point now = Clock::now();
             if (!p.queue.empty() && p.queue.front().readyAt <= now) {
-                auto& front = p.queue.front();
-                const size_t n = std::min(buffer.size(), front.bytes.size());
-                std::copy_n(front.bytes.begin(), n, buffer.begin());
+                const std::span<const uint8_t> front = p.queue.front().Bytes();
+                const size_t n = std::min(buffer.size(), front.size());
+                std::copy_n(front.begin(), n, buffer.begin());
                 transferred = n;
                 p.queue.pop_front();
                 return true;
@@ -72,9 +91,9 @@ class VirtualHandle : public HidHandle {
                                                : now + std::chrono::milliseconds(timeoutMs);
         if (!p.queue.empty() && p.queue.front().readyAt <= deadline) {
             bus_->AdvanceClockTo(p.queue.front().readyAt);
-            auto& front = p.queue.front();
-            const size_t n = std::min(buffer.size(), front.bytes.size());
-            std::copy_n(front.bytes.begin(), n, buffer.begin());
+            const std::span<const uint8_t> front = p.queue.front().Bytes();
+            const size_t n = std::min(buffer.size(), front.size());
+            std::copy_n(front.begin(), n, buffer.begin());
             transferred = n;
             p.queue.pop_front();
             return true;
@@ -167,29 +186,25 @@ bool VirtualHidBus::IsAttached(const std::string& path) const {
 
 void VirtualHidBus::SendInput(const std::string& path, std::span<const uint8_t> report,
                               std::chrono::microseconds extraDelay) {
-    std::vector<std::shared_ptr<Port>> ports;
-    uint16_t usagePage = 0;
-    WireTiming timing;
-    {
-        std::lock_guard lock(mutex_);
-        auto it = interfaces_.find(path);
-        if (it == interfaces_.end() || !it->second.attached) return;
-        usagePage = it->second.info.caps.usagePage;
-        timing = timing_;
-        auto& weaks = it->second.ports;
-        weaks.erase(std::remove_if(weaks.begin(), weaks.end(),
-                                   [](const std::weak_ptr<Port>& w) { return w.expired(); }),
-                    weaks.end());
-        for (auto& weak : weaks)
-            if (auto port = weak.lock()) ports.push_back(std::move(port));
-    }
-    Record(TraceDirection::FromDevice, usagePage, report);
-    const Clock::time_point readyAt = Now() + timing.perReportIn + extraDelay;
-    for (auto& port : ports) {
+    // The ports are filled under the bus's lock (the bus's lock before a port's, as everywhere),
+    // so that no list of them is copied for each report. The report enters the transcript before
+    // anyone can read it, so that it never appears below a request sent after it was read.
+    std::lock_guard lock(mutex_);
+    auto it = interfaces_.find(path);
+    if (it == interfaces_.end() || !it->second.attached) return;
+    Record(TraceDirection::FromDevice, it->second.info.caps.usagePage, report);
+    const Clock::time_point readyAt = Now() + timing_.perReportIn + extraDelay;
+    auto& weaks = it->second.ports;
+    weaks.erase(std::remove_if(weaks.begin(), weaks.end(),
+                               [](const std::weak_ptr<Port>& w) { return w.expired(); }),
+                weaks.end());
+    for (auto& weak : weaks) {
+        const std::shared_ptr<Port> port = weak.lock();
+        if (!port) continue;
         {
-            std::lock_guard lock(port->mutex);
+            std::lock_guard portLock(port->mutex);
             if (port->Dead()) continue;
-            port->queue.push_back({{report.begin(), report.end()}, readyAt});
+            port->queue.emplace_back(report, readyAt);
         }
         port->cv.notify_all();
     }
@@ -240,7 +255,9 @@ bool VirtualHidBus::DeliverOutput(const std::shared_ptr<Port>& port,
         if (doneAt == Clock::time_point::max())
             port->cv.wait(lock, [&] { return port->Dead(); });
         else
-            port->cv.wait_until(lock, doneAt, [&] { return port->Dead(); });
+            // Checked before each wait: a wait whose end has passed still costs a sleep.
+            while (!port->Dead() && Clock::now() < doneAt)
+                port->cv.wait_until(lock, doneAt);
         if (port->Dead()) return false;
         endpoint = port->endpoint;
     }
@@ -302,37 +319,48 @@ void VirtualHidBus::Record(TraceDirection dir, uint16_t usagePage, std::span<con
         ++transcriptDropped_;
         return;
     }
-    if (transcript_.size() >= transcriptLimit_) {
-        // The oldest entry's buffer is reused for the newest.
-        TranscriptEntry oldest = std::move(transcript_.front());
-        transcript_.pop_front();
-        ++transcriptDropped_;
-        oldest.direction = dir;
-        oldest.usagePage = usagePage;
-        oldest.bytes.assign(bytes.begin(), bytes.end());
-        transcript_.push_back(std::move(oldest));
+    if (transcript_.size() < transcriptLimit_) {
+        transcript_.push_back({dir, usagePage, {bytes.begin(), bytes.end()}});
         return;
     }
-    transcript_.push_back({dir, usagePage, {bytes.begin(), bytes.end()}});
+    TranscriptEntry& oldest = transcript_[transcriptStart_];
+    transcriptStart_ = (transcriptStart_ + 1) % transcript_.size();
+    ++transcriptDropped_;
+    oldest.direction = dir;
+    oldest.usagePage = usagePage;
+    oldest.bytes.assign(bytes.begin(), bytes.end());
 }
 
 std::vector<TranscriptEntry> VirtualHidBus::Transcript() const {
     std::lock_guard lock(transcriptMutex_);
-    return {transcript_.begin(), transcript_.end()};
+    std::vector<TranscriptEntry> out;
+    out.reserve(transcript_.size());
+    const auto start = transcript_.begin() + static_cast<std::ptrdiff_t>(transcriptStart_);
+    out.insert(out.end(), start, transcript_.end());
+    out.insert(out.end(), transcript_.begin(), start);
+    return out;
 }
 
 void VirtualHidBus::ClearTranscript() {
     std::lock_guard lock(transcriptMutex_);
     transcript_.clear();
+    transcriptStart_ = 0;
     transcriptDropped_ = 0;
 }
 
 void VirtualHidBus::SetTranscriptLimit(size_t limit) {
     std::lock_guard lock(transcriptMutex_);
+    // In order, oldest first, then the oldest dropped down to the new limit.
+    std::rotate(transcript_.begin(),
+                transcript_.begin() + static_cast<std::ptrdiff_t>(transcriptStart_),
+                transcript_.end());
+    transcriptStart_ = 0;
     transcriptLimit_ = limit;
-    while (transcript_.size() > transcriptLimit_) {
-        transcript_.pop_front();
-        ++transcriptDropped_;
+    if (transcript_.size() > limit) {
+        const size_t excess = transcript_.size() - limit;
+        transcript_.erase(transcript_.begin(),
+                          transcript_.begin() + static_cast<std::ptrdiff_t>(excess));
+        transcriptDropped_ += excess;
     }
 }
 

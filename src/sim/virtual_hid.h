@@ -7,7 +7,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -127,7 +126,9 @@ class VirtualHidBus : public HidBackend {
     std::chrono::steady_clock::time_point manualNow_{};
     bool enumerationFails_ = false;
     mutable std::mutex transcriptMutex_;
-    std::deque<TranscriptEntry> transcript_;
+    // A ring: once full, the oldest entry (and its buffer) is reused for the newest.
+    std::vector<TranscriptEntry> transcript_;
+    size_t transcriptStart_ = 0;  // the oldest entry's index once the ring is full
     size_t transcriptLimit_ = kDefaultTranscriptLimit;
     uint64_t transcriptDropped_ = 0;
 };

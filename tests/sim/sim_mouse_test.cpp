@@ -203,10 +203,19 @@ TEST_F(SimMouseDevice, TranscriptKeepsOnlyTheNewestReports) {
     transcript = bus.Transcript();
     ASSERT_EQ(transcript.size(), 2u);
     EXPECT_EQ(transcript[0].bytes[1], 9);
+    // Raised again, it grows from there in order, then wraps once more.
+    bus.SetTranscriptLimit(3);
+    for (uint16_t n = 11; n <= 14; ++n)
+        mouse->SendNotification(static_cast<uint16_t>(0x0400 + n));
+    transcript = bus.Transcript();
+    ASSERT_EQ(transcript.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(transcript[i].bytes[1], 12 + i);
+    EXPECT_EQ(bus.TranscriptDropped(), 11u);
     bus.SetTranscriptLimit(0);
     mouse->SendNotification(0x0402);
     EXPECT_TRUE(bus.Transcript().empty());
-    EXPECT_EQ(bus.TranscriptDropped(), 11u);
+    EXPECT_EQ(bus.TranscriptDropped(), 15u);
     bus.ClearTranscript();
     EXPECT_EQ(bus.TranscriptDropped(), 0u);
 }
