@@ -116,6 +116,7 @@ TEST(KeySurface, DrawsTheKeysAsTheyDrawThemselves) {
         EXPECT_EQ(surface->KeyCount(), 4);
         const QImage drawn = b.Picture();
         EXPECT_EQ(surface->Opaque(), opaqueCase);
+        EXPECT_TRUE(surface->OverKeys());
         EXPECT_LE(MostDifferent(own, drawn), 2);
         for (CDeviceKeyButtonUI* key : b.keys)
             EXPECT_TRUE(key->DrawnBy(surface));
@@ -150,11 +151,22 @@ TEST(KeySurface, LeavesHiddenAndStrayKeysToThemselves) {
     EXPECT_FALSE(stray->DrawnBy(surface));
     EXPECT_FALSE(b.keys[1]->DrawnBy(surface));
     const QImage drawn = b.Picture();
-    // A key moved out of the surface's area draws itself again, and the picture stays right.
+    EXPECT_TRUE(surface->OverKeys());
+    // A key moved out of the surface's area draws itself again, and so does one shown that was
+    // hidden when the surface was made: the surface goes under them and the picture stays right.
     b.keys[1]->show();
     b.keys[3]->move(64, 70);
     EXPECT_FALSE(b.keys[3]->DrawnBy(surface));
     const QImage moved = b.Picture();
+    EXPECT_FALSE(surface->OverKeys());
+    // Back in place, with the other hidden again: all its own, it lies over them again.
+    b.keys[1]->hide();
+    b.keys[3]->move(64, 48);
+    EXPECT_LE(MostDifferent(b.Picture(), drawn), 2);
+    EXPECT_TRUE(surface->OverKeys());
+    b.keys[1]->show();
+    b.keys[3]->move(64, 70);
+    EXPECT_LE(MostDifferent(b.Picture(), moved), 2);
     delete surface;
     EXPECT_LE(MostDifferent(moved, b.Picture()), 2);
     EXPECT_GT(MostDifferent(moved, drawn), 50);
@@ -162,6 +174,27 @@ TEST(KeySurface, LeavesHiddenAndStrayKeysToThemselves) {
     stray->hide();
     EXPECT_EQ(CKeySurfaceUI::Attach({stray, nullptr}), nullptr);
     EXPECT_EQ(CKeySurfaceUI::Attach({}), nullptr);
+}
+
+// A widget put between the keys after the surface was made (over some, under others) shows as
+// it would without the surface; one put over all the keys leaves the surface over them.
+TEST(KeySurface, AWidgetAmongItsKeysIsNeverHiddenByIt) {
+    Board b(true);
+    DressKeys(b);
+    CKeySurfaceUI* surface = CKeySurfaceUI::Attach(b.keys);
+    ASSERT_NE(surface, nullptr);
+    auto* badge = new QLabel(QStringLiteral("!"), &b.board);
+    badge->setAutoFillBackground(true);
+    badge->setGeometry(70, 20, 60, 40);
+    badge->show();
+    EXPECT_TRUE(surface->OverKeys());
+    const QImage onTop = b.Picture();
+    badge->stackUnder(b.keys[3]);
+    const QImage among = b.Picture();
+    EXPECT_FALSE(surface->OverKeys());
+    EXPECT_GT(MostDifferent(onTop, among), 50);
+    delete surface;
+    EXPECT_LE(MostDifferent(among, b.Picture()), 2);
 }
 
 TEST(KeySurface, ThePreviewsChangesOfOneTurnAreOnePaint) {

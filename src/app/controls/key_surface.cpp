@@ -1,5 +1,6 @@
 #include "app/controls/key_surface.h"
 
+#include <QChildEvent>
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -27,21 +28,20 @@ CKeySurfaceUI* CKeySurfaceUI::Attach(const std::vector<CDeviceKeyButtonUI*>& key
     auto* surface = new CKeySurfaceUI(parent);
     surface->setObjectName(QStringLiteral("key_surface"));
     surface->setGeometry(area);
-    // Directly under the lowest of its keys, over everything that was beneath them.
-    for (QObject* child : parent->children()) {
-        if (std::find(taken.begin(), taken.end(), child) != taken.end()) {
-            surface->stackUnder(static_cast<QWidget*>(child));
-            break;
-        }
-    }
     surface->keys_.reserve(taken.size());
     for (CDeviceKeyButtonUI* key : taken) {
         surface->keys_.emplace_back(key);
+        surface->sortedKeys_.push_back(key);
         key->SetDrawnBy(surface);
     }
+    std::sort(surface->sortedKeys_.begin(), surface->sortedKeys_.end());
+    // Where it may lie depends on what its siblings do: watch them and their parent.
+    parent->installEventFilter(surface);
+    for (QObject* child : parent->children())
+        if (child != surface && child->isWidgetType()) child->installEventFilter(surface);
     surface->composed_.assign(taken.size(), -1);
     surface->composedAt_.assign(taken.size(), QRect());
-    surface->show();
+    surface->Restack();
     return surface;
 }
 
@@ -55,8 +55,101 @@ CKeySurfaceUI::~CKeySurfaceUI() {
         if (key) key->SetDrawnBy(nullptr);
 }
 
+bool CKeySurfaceUI::Mine(const QObject* object) const {
+    return std::binary_search(sortedKeys_.begin(), sortedKeys_.end(), object);
+}
+
+bool CKeySurfaceUI::Covers(const CDeviceKeyButtonUI& key) const {
+    return key.parentWidget() == parentWidget() && geometry().contains(key.geometry());
+}
+
+bool CKeySurfaceUI::MayLieOverKeys() const {
+    QWidget* parent = parentWidget();
+    if (!parent) return false;
+    const QObjectList& children = parent->children();
+    qsizetype lowest = -1, highest = -1;
+    for (qsizetype i = 0; i < children.size(); ++i)
+        if (Mine(children[i])) {
+            if (lowest < 0) lowest = i;
+            highest = i;
+        }
+    if (lowest < 0) return false;
+    for (qsizetype i = lowest; i <= highest; ++i) {
+        auto* w = qobject_cast<QWidget*>(children[i]);
+        if (!w || w == this || w->isHidden() || w->isWindow() ||
+            !w->geometry().intersects(geometry()))
+            continue;
+        // Shown and reaching into the surface: it must be one of its keys, and wholly on it.
+        if (!Mine(w) || !Covers(*static_cast<const CDeviceKeyButtonUI*>(w))) return false;
+    }
+    return true;
+}
+
+bool CKeySurfaceUI::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == parentWidget()) {
+        if (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildRemoved) {
+            auto* child = static_cast<QChildEvent*>(event)->child();
+            if (event->type() == QEvent::ChildAdded && child != this && child->isWidgetType())
+                child->installEventFilter(this);
+            AskRestack();
+        }
+        return false;
+    }
+    switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Hide:
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::ZOrderChange:
+            AskRestack();
+            break;
+        default:
+            break;
+    }
+    return false;
+}
+
+void CKeySurfaceUI::AskRestack() {
+    if (restackAsked_) return;
+    // Not in the middle of whatever changed: once this turn's changes are in.
+    restackAsked_ = true;
+    QMetaObject::invokeMethod(this, &CKeySurfaceUI::Restack, Qt::QueuedConnection);
+}
+
+void CKeySurfaceUI::Restack() {
+    restackAsked_ = false;
+    QWidget* parent = parentWidget();
+    if (!parent) return;
+    const bool over = MayLieOverKeys();
+    if (over) {
+        // Right over the highest of its keys; moved only when not there already (a move
+        // repaints what lies beneath).
+        const QObjectList& children = parent->children();
+        QWidget* aboveHighest = nullptr;
+        for (qsizetype i = children.size(); i-- > 0 && !Mine(children[i]);)
+            if (children[i] != this && children[i]->isWidgetType())
+                aboveHighest = static_cast<QWidget*>(children[i]);
+        const qsizetype at = children.indexOf(this);
+        const qsizetype want =
+            aboveHighest ? children.indexOf(aboveHighest) - 1 : children.size() - 1;
+        if (at != want) {
+            if (aboveHighest)
+                stackUnder(aboveHighest);
+            else
+                raise();
+        }
+    }
+    // Hidden, it draws nothing and its keys draw themselves, as if it were not there.
+    setVisible(over);
+    if (over != overKeys_) {
+        overKeys_ = over;
+        beneathStale_ = true;
+    }
+}
+
 bool CKeySurfaceUI::event(QEvent* event) {
     switch (event->type()) {
+        case QEvent::ZOrderChange:
         case QEvent::Show:
         case QEvent::Move:
         case QEvent::Resize:
@@ -93,11 +186,13 @@ void CKeySurfaceUI::RenderBeneath() {
     beneath_.fill(Qt::transparent);
     if (QWidget* parent = parentWidget()) {
         QPainter painter(&beneath_);
-        // The siblings under the surface, lowest first, each where it overlaps the surface.
+        // The siblings under the surface, lowest first, each where it overlaps the surface, but
+        // for the keys drawn here.
         for (QObject* child : parent->children()) {
             if (child == this) break;
             auto* w = qobject_cast<QWidget*>(child);
             if (!w || w->isHidden() || w->isWindow()) continue;
+            if (Mine(w)) continue;
             const QRect overlap = w->geometry() & geometry();
             if (overlap.isEmpty()) continue;
             // Its background only where the window would paint it.
