@@ -518,6 +518,22 @@ TEST_F(MacroPages, ASaveThenARenameMadeWhileTheDiskIsSlowReachItInThatOrder) {
     EXPECT_EQ(Names(), QStringList{"later"});
 }
 
+TEST_F(MacroPages, ASaveAndARenameClickedJustBeforeTheWindowClosesReachTheDisk) {
+    DiskLibrary library = WriteLibrary({"m"});
+    Ready();
+    Click("ms_macro_inset_leftkey_btn");
+    Click("ms_macro_inset_leftkeydown_btn");
+    const std::vector<MacroAction> steps = Editor().Actions();
+    ASSERT_EQ(steps.size(), 1u);
+    // Neither answer is waited for: the window goes at once.
+    Button("ms_macro_btn_save")->click();
+    window->Control<QLineEdit>("ms_macro_edit_macroname")->setText("kept");
+    Button("ms_macro_btn_savemacroname")->click();
+    CloseWindow();
+    EXPECT_EQ(library.ReadNames(), std::vector<std::string>{"kept"});
+    EXPECT_EQ(library.ReadMacro("kept"), steps);
+}
+
 // With the simulated keyboard, which the program looks for once at start.
 class KeyboardMacroPage : public MacroPages {
   protected:
