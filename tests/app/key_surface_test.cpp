@@ -1,7 +1,8 @@
-// The on-screen keys drawn by one surface: the picture is the one the keys draw themselves, in
-// every state a key can be in (lit, pressed, marked, hidden, over an opaque case or over the
-// window); a key's change reaches the surface; the changes of one turn are one paint; and the
-// shared light tints are told apart by size, picture and colour step.
+// The on-screen keys and a device picture's LEDs drawn by one surface: the picture is the one the
+// keys or LEDs draw themselves, in every state they can be in (lit, pressed, marked, hidden,
+// over an opaque picture or over the window); a change reaches the surface; the changes of one
+// turn are one paint; and the shared light tints are told apart by size, picture and colour
+// step.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,8 @@
 #include "app/controls/device_key_button.h"
 #include "app/controls/key_surface.h"
 #include "app/controls/key_tints.h"
+#include "app/controls/led_preview.h"
+#include "app/controls/led_surface.h"
 
 namespace vq::app {
 namespace {
@@ -113,10 +116,10 @@ TEST(KeySurface, DrawsTheKeysAsTheyDrawThemselves) {
 
         CKeySurfaceUI* surface = CKeySurfaceUI::Attach(b.keys);
         ASSERT_NE(surface, nullptr);
-        EXPECT_EQ(surface->KeyCount(), 4);
+        EXPECT_EQ(surface->PartCount(), 4);
         const QImage drawn = b.Picture();
         EXPECT_EQ(surface->Opaque(), opaqueCase);
-        EXPECT_TRUE(surface->OverKeys());
+        EXPECT_TRUE(surface->OverParts());
         EXPECT_LE(MostDifferent(own, drawn), 2);
         for (CDeviceKeyButtonUI* key : b.keys)
             EXPECT_TRUE(key->DrawnBy(surface));
@@ -147,23 +150,23 @@ TEST(KeySurface, LeavesHiddenAndStrayKeysToThemselves) {
     keys.push_back(nullptr);
     CKeySurfaceUI* surface = CKeySurfaceUI::Attach(keys);
     ASSERT_NE(surface, nullptr);
-    EXPECT_EQ(surface->KeyCount(), 3);
+    EXPECT_EQ(surface->PartCount(), 3);
     EXPECT_FALSE(stray->DrawnBy(surface));
     EXPECT_FALSE(b.keys[1]->DrawnBy(surface));
     const QImage drawn = b.Picture();
-    EXPECT_TRUE(surface->OverKeys());
+    EXPECT_TRUE(surface->OverParts());
     // A key moved out of the surface's area draws itself again, and so does one shown that was
     // hidden when the surface was made: the surface goes under them and the picture stays right.
     b.keys[1]->show();
     b.keys[3]->move(64, 70);
     EXPECT_FALSE(b.keys[3]->DrawnBy(surface));
     const QImage moved = b.Picture();
-    EXPECT_FALSE(surface->OverKeys());
+    EXPECT_FALSE(surface->OverParts());
     // Back in place, with the other hidden again: all its own, it lies over them again.
     b.keys[1]->hide();
     b.keys[3]->move(64, 48);
     EXPECT_LE(MostDifferent(b.Picture(), drawn), 2);
-    EXPECT_TRUE(surface->OverKeys());
+    EXPECT_TRUE(surface->OverParts());
     b.keys[1]->show();
     b.keys[3]->move(64, 70);
     EXPECT_LE(MostDifferent(b.Picture(), moved), 2);
@@ -187,11 +190,11 @@ TEST(KeySurface, AWidgetAmongItsKeysIsNeverHiddenByIt) {
     badge->setAutoFillBackground(true);
     badge->setGeometry(70, 20, 60, 40);
     badge->show();
-    EXPECT_TRUE(surface->OverKeys());
+    EXPECT_TRUE(surface->OverParts());
     const QImage onTop = b.Picture();
     badge->stackUnder(b.keys[3]);
     const QImage among = b.Picture();
-    EXPECT_FALSE(surface->OverKeys());
+    EXPECT_FALSE(surface->OverParts());
     EXPECT_GT(MostDifferent(onTop, among), 50);
     delete surface;
     EXPECT_LE(MostDifferent(among, b.Picture()), 2);
@@ -213,6 +216,92 @@ TEST(KeySurface, ThePreviewsChangesOfOneTurnAreOnePaint) {
     b.keys[0]->SetLightTint(0x31, 255, true);
     Settle();
     EXPECT_EQ(surface->PaintCount(), paints + 3);
+}
+
+// A device picture with LEDs of each shape on it, as the mouse and mousepad pages build it.
+struct LedBoard {
+    explicit LedBoard(bool opaquePicture) {
+        board.resize(200, 120);
+        board.setAutoFillBackground(true);
+        QPalette palette = board.palette();
+        palette.setColor(QPalette::Window, QColor(30, 160, 90));
+        board.setPalette(palette);
+        QPixmap device(200, 120);
+        device.fill(QColor(50, 54, 64));
+        if (!opaquePicture) {
+            QPainter p(&device);
+            p.setCompositionMode(QPainter::CompositionMode_Clear);
+            p.fillRect(QRect(40, 10, 30, 30), Qt::transparent);
+        }
+        picture = new QLabel(&board);
+        picture->setPixmap(device);
+        picture->setGeometry(0, 0, 200, 120);
+        const char* shapes[] = {"ellipse", "bar", "glow", "ellipse"};
+        const QRect places[] = {
+            {20, 20, 14, 14}, {50, 20, 9, 56}, {80, 40, 32, 32}, {130, 90, 14, 14}};
+        for (int i = 0; i < 4; ++i) {
+            auto* led = new CLedPreviewUI(&board);
+            led->SetShape(QString::fromLatin1(shapes[i]));
+            led->setGeometry(places[i]);
+            led->SetIsChangerColor(true);
+            leds.push_back(led);
+        }
+        board.show();
+        Settle();
+    }
+    QImage Picture() {
+        Settle();
+        return board.grab().toImage();
+    }
+    void Light(int step) {
+        for (size_t i = 0; i < leds.size(); ++i)
+            leds[i]->SetLed(qRgb(40 * (step + static_cast<int>(i)) % 256, 200, 60 * step % 256),
+                            255 - 50 * static_cast<int>(i));
+    }
+
+    QWidget board;
+    QLabel* picture = nullptr;
+    std::vector<CLedPreviewUI*> leds;
+};
+
+TEST(LedSurface, DrawsTheLedsAsTheyDrawThemselvesInOnePaintPerTurn) {
+    for (const bool opaquePicture : {true, false}) {
+        SCOPED_TRACE(opaquePicture ? "opaque picture" : "picture with a hole");
+        LedBoard b(opaquePicture);
+        b.Light(1);
+        const QImage own = b.Picture();
+        CLedSurfaceUI* surface = CLedSurfaceUI::Attach(b.leds);
+        ASSERT_NE(surface, nullptr);
+        EXPECT_EQ(surface->PartCount(), 4);
+        const QImage drawn = b.Picture();
+        EXPECT_EQ(surface->Opaque(), opaquePicture);
+        EXPECT_LE(MostDifferent(own, drawn), 2);
+        for (CLedPreviewUI* led : b.leds)
+            EXPECT_TRUE(led->DrawnBy(surface));
+
+        // New colours, one LED dark: still the LEDs' own picture, each turn one paint.
+        const int paints = surface->PaintCount();
+        b.Light(3);
+        b.leds[2]->SetChangerAlpha(0);
+        Settle();
+        EXPECT_EQ(surface->PaintCount(), paints + 1);
+        const QImage changed = b.Picture();
+        EXPECT_GT(MostDifferent(changed, drawn), 50);
+        // A widget put among the LEDs shows: the surface steps aside while it is there.
+        auto* badge = new QLabel(QStringLiteral("?"), &b.board);
+        badge->setAutoFillBackground(true);
+        badge->setGeometry(45, 30, 40, 20);
+        badge->stackUnder(b.leds[2]);
+        badge->show();
+        const QImage among = b.Picture();
+        EXPECT_FALSE(surface->OverParts());
+        EXPECT_GT(MostDifferent(among, changed), 50);
+        delete badge;
+        EXPECT_LE(MostDifferent(b.Picture(), changed), 2);
+        EXPECT_TRUE(surface->OverParts());
+        delete surface;
+        EXPECT_LE(MostDifferent(changed, b.Picture()), 2);
+    }
 }
 
 TEST(KeyTints, SharedByKeysOfOneSizePictureAndColourStep) {

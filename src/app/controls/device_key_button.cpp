@@ -8,8 +8,8 @@
 
 #include <algorithm>
 
-#include "app/controls/key_surface.h"
 #include "app/controls/key_tints.h"
+#include "app/controls/parts_surface.h"
 #include "app/controls/skin_image.h"
 
 namespace vq::app {
@@ -156,7 +156,7 @@ void CDeviceKeyButtonUI::ScaleImages() {
     }
 }
 
-void CDeviceKeyButtonUI::SetDrawnBy(QWidget* surface) {
+void CDeviceKeyButtonUI::SetDrawnBy(CPartsSurfaceUI* surface) {
     drawnBy_ = surface;
     update();
 }
@@ -164,14 +164,13 @@ void CDeviceKeyButtonUI::SetDrawnBy(QWidget* surface) {
 void CDeviceKeyButtonUI::Repaint() {
     // Many keys change at once in a light preview: the surface gathers them into one paint.
     if (DrawnBy(drawnBy_))
-        static_cast<CKeySurfaceUI*>(drawnBy_.data())->KeyChanged(geometry());
+        drawnBy_->PartChanged(geometry());
     else
         update();
 }
 
-bool CDeviceKeyButtonUI::DrawnBy(const QWidget* surface) const {
-    return surface && drawnBy_ == surface && surface->parentWidget() == parentWidget() &&
-           !surface->isHidden() && surface->geometry().contains(geometry());
+bool CDeviceKeyButtonUI::DrawnBy(const CPartsSurfaceUI* surface) const {
+    return surface && drawnBy_ == surface && surface->Draws(this);
 }
 
 void CDeviceKeyButtonUI::paintEvent(QPaintEvent* /*event*/) {

@@ -18,6 +18,8 @@ class QStyleOptionButton;
 
 #include <cstdint>
 
+#include "app/controls/parts_surface.h"
+
 namespace vq::app {
 
 class CDeviceKeyButtonUI : public QPushButton {
@@ -64,13 +66,12 @@ class CDeviceKeyButtonUI : public QPushButton {
     void DrawCap(QPainter& painter) const;
     void DrawLight(QPainter& painter);
     void DrawLabel(QPainter& painter) const;
-    // The widget that draws this key (a CKeySurfaceUI under it), or none: the key draws itself.
-    // While drawn elsewhere the key's own paint draws nothing; its repaints still reach the
-    // surface, which lies under it.
-    void SetDrawnBy(QWidget* surface);
+    // The surface that draws this key (a CKeySurfaceUI over it), or none: the key draws itself.
+    // While drawn there the key's own paint draws nothing and its repaints go to the surface.
+    void SetDrawnBy(CPartsSurfaceUI* surface);
     // True while `surface` draws the key: it was given, is shown, shares the key's parent and
     // covers the whole key.
-    bool DrawnBy(const QWidget* surface) const;
+    bool DrawnBy(const CPartsSurfaceUI* surface) const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -109,7 +110,7 @@ class CDeviceKeyButtonUI : public QPushButton {
     QImage tintImage_;
     bool tintDirty_ = true;
     int lookVersion_ = 0;
-    QPointer<QWidget> drawnBy_;
+    QPointer<CPartsSurfaceUI> drawnBy_;
 };
 
 }  // namespace vq::app

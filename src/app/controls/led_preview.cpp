@@ -63,7 +63,7 @@ CLedPreviewUI::CLedPreviewUI(QWidget* parent)
 void CLedPreviewUI::SetIsChangerColor(bool on) {
     if (changer_ == on) return;
     changer_ = on;
-    update();
+    Repaint();
 }
 
 void CLedPreviewUI::SetChangerColor(std::uint32_t packed) {
@@ -92,7 +92,7 @@ void CLedPreviewUI::Change(QRgb rgb, int alpha) {
     rgb_ = rgb;
     alpha_ = alpha;
     // A change below what the eye tells apart on the spot is kept but not painted.
-    if (changer_ && Look() != before) update();
+    if (changer_ && Look() != before) Repaint();
 }
 
 QRgb CLedPreviewUI::Look() const {
@@ -118,7 +118,7 @@ void CLedPreviewUI::SetShape(const QString& shape) {
             : s == QLatin1String("glow") ? Kind::Glow
                                          : Kind::Ellipse;
     UpdateShapes();
-    update();
+    Repaint();
 }
 
 void CLedPreviewUI::resizeEvent(QResizeEvent* event) {
@@ -169,10 +169,26 @@ void CLedPreviewUI::Draw(QPainter& painter, QRgb look) const {
     }
 }
 
-void CLedPreviewUI::paintEvent(QPaintEvent* /*event*/) {
-    ++paints_;
+void CLedPreviewUI::SetDrawnBy(CPartsSurfaceUI* surface) {
+    drawnBy_ = surface;
+    update();
+}
+
+bool CLedPreviewUI::DrawnBy(const CPartsSurfaceUI* surface) const {
+    return surface && drawnBy_ == surface && surface->Draws(this);
+}
+
+void CLedPreviewUI::Repaint() {
+    // A preview changes its LEDs together: the surface gathers them into one paint.
+    if (DrawnBy(drawnBy_))
+        drawnBy_->PartChanged(geometry());
+    else
+        update();
+}
+
+void CLedPreviewUI::DrawLook(QPainter& painter) const {
     if (size().isEmpty()) return;
-    const qreal ratio = devicePixelRatioF();
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const QRgb look = Look();
     const LookKey key{static_cast<int>(kind_), width(), height(),
                       static_cast<int>(std::lround(ratio * 1000)), look};
@@ -190,8 +206,14 @@ void CLedPreviewUI::paintEvent(QPaintEvent* /*event*/) {
         ++looksMade;
         it = looks.insert(key, picture);
     }
-    QPainter painter(this);
     painter.drawImage(0, 0, it.value());
+}
+
+void CLedPreviewUI::paintEvent(QPaintEvent* /*event*/) {
+    ++paints_;
+    if (DrawnBy(drawnBy_)) return;
+    QPainter painter(this);
+    DrawLook(painter);
 }
 
 }  // namespace vq::app

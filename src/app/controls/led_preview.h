@@ -7,10 +7,13 @@
 
 #include <QBrush>
 #include <QPen>
+#include <QPointer>
 #include <QRectF>
 #include <QWidget>
 
 #include <cstdint>
+
+#include "app/controls/parts_surface.h"
 
 class QPainter;
 
@@ -53,6 +56,13 @@ class CLedPreviewUI : public QWidget {
 
     QSize sizeHint() const override { return {14, 14}; }
 
+    // The surface that draws this LED (a CLedSurfaceUI over it), or none: the LED draws itself.
+    // While drawn there its own paint draws nothing and its repaints go to the surface.
+    void SetDrawnBy(CPartsSurfaceUI* surface);
+    bool DrawnBy(const CPartsSurfaceUI* surface) const;
+    // Draws the LED as it looks now with the painter's origin at its top left corner.
+    void DrawLook(QPainter& painter) const;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -60,6 +70,8 @@ class CLedPreviewUI : public QWidget {
   private:
     enum class Kind { Ellipse, Bar, Glow };
     void Change(QRgb rgb, int alpha);
+    // Asks for the LED to be drawn again (by itself or by its surface).
+    void Repaint();
     // What the spot shows: the stepped colour and opacity, 0 when unlit.
     QRgb Look() const;
     void Draw(QPainter& painter, QRgb look) const;
@@ -78,6 +90,7 @@ class CLedPreviewUI : public QWidget {
     qreal radius_ = 0;
     QBrush socketBrush_;
     QPen socketPen_;
+    QPointer<CPartsSurfaceUI> drawnBy_;
 };
 
 }  // namespace vq::app
