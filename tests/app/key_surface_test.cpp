@@ -50,10 +50,12 @@ int MostDifferent(const QImage& a, const QImage& b) {
 
 // A small keyboard: a case picture and keys on a board, as the skin builds it.
 struct Board {
-    explicit Board(bool opaqueCase) {
+    // `boardFills`: the board paints its own colour where the case lets it show; otherwise only
+    // the window's system background is there, which the surface leaves to the window.
+    explicit Board(bool opaqueCase, bool boardFills = true) {
         board.setObjectName(QStringLiteral("board"));
         board.resize(240, 90);
-        board.setAutoFillBackground(true);
+        board.setAutoFillBackground(boardFills);
         QPalette palette = board.palette();
         palette.setColor(QPalette::Window, QColor(200, 40, 160));
         board.setPalette(palette);
@@ -108,9 +110,13 @@ void DressKeys(Board& b) {
 }
 
 TEST(KeySurface, DrawsTheKeysAsTheyDrawThemselves) {
-    for (const bool opaqueCase : {true, false}) {
-        SCOPED_TRACE(opaqueCase ? "opaque case" : "case with a hole");
-        Board b(opaqueCase);
+    for (const int variant : {0, 1, 2}) {
+        const bool opaqueCase = variant == 0;
+        const bool boardFills = variant != 2;
+        SCOPED_TRACE(variant == 0   ? "opaque case"
+                     : variant == 1 ? "case with a hole to the board"
+                                    : "case with a hole to the window");
+        Board b(opaqueCase, boardFills);
         DressKeys(b);
         const QImage own = b.Picture();
 
@@ -118,7 +124,8 @@ TEST(KeySurface, DrawsTheKeysAsTheyDrawThemselves) {
         ASSERT_NE(surface, nullptr);
         EXPECT_EQ(surface->PartCount(), 4);
         const QImage drawn = b.Picture();
-        EXPECT_EQ(surface->Opaque(), opaqueCase);
+        // What the board paints is drawn beneath with the case; what the window paints is not.
+        EXPECT_EQ(surface->Opaque(), boardFills);
         EXPECT_TRUE(surface->OverParts());
         EXPECT_LE(MostDifferent(own, drawn), 2);
         for (CDeviceKeyButtonUI* key : b.keys)
@@ -221,11 +228,8 @@ TEST(KeySurface, ThePreviewsChangesOfOneTurnAreOnePaint) {
 // A device picture with LEDs of each shape on it, as the mouse and mousepad pages build it.
 struct LedBoard {
     explicit LedBoard(bool opaquePicture) {
+        // Where the picture has a hole, only the window's system background shows.
         board.resize(200, 120);
-        board.setAutoFillBackground(true);
-        QPalette palette = board.palette();
-        palette.setColor(QPalette::Window, QColor(30, 160, 90));
-        board.setPalette(palette);
         QPixmap device(200, 120);
         device.fill(QColor(50, 54, 64));
         if (!opaquePicture) {
@@ -285,8 +289,15 @@ TEST(LedSurface, DrawsTheLedsAsTheyDrawThemselvesInOnePaintPerTurn) {
         b.leds[2]->SetChangerAlpha(0);
         Settle();
         EXPECT_EQ(surface->PaintCount(), paints + 1);
-        const QImage changed = b.Picture();
+        QImage changed = b.Picture();
         EXPECT_GT(MostDifferent(changed, drawn), 50);
+        // The picture beneath changes (a skin's new look): the surface shows the new one.
+        QPixmap repainted = b.picture->pixmap();
+        repainted.fill(QColor(150, 40, 40));
+        b.picture->setPixmap(repainted);
+        const QImage newLook = b.Picture();
+        EXPECT_GT(MostDifferent(newLook, changed), 50);
+        changed = newLook;
         // A widget put among the LEDs shows: the surface steps aside while it is there.
         auto* badge = new QLabel(QStringLiteral("?"), &b.board);
         badge->setAutoFillBackground(true);

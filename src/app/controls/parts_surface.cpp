@@ -166,10 +166,23 @@ void CPartsSurfaceUI::PartChanged(const QRect& partGeometry) {
         this,
         [this] {
             update(pending_);
+            asked_ |= pending_;
             pending_ = QRect();
         },
         Qt::QueuedConnection);
 }
+
+namespace {
+
+// How `w` is rendered where the window would paint it: its background only if the window
+// paints one for it.
+QWidget::RenderFlags OwnPicture(const QWidget* w) {
+    return w->autoFillBackground() || w->testAttribute(Qt::WA_StyledBackground)
+               ? QWidget::DrawWindowBackground
+               : QWidget::RenderFlags();
+}
+
+}  // namespace
 
 void CPartsSurfaceUI::RenderBeneath() {
     beneathStale_ = false;
@@ -177,22 +190,35 @@ void CPartsSurfaceUI::RenderBeneath() {
     beneath_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
     beneath_.setDevicePixelRatio(ratio);
     beneath_.fill(Qt::transparent);
-    if (QWidget* parent = parentWidget()) {
+    {
+        // What the window paints under the surface: from the window down to the surface's
+        // parent, each widget's own picture and then its children under the branch that leads
+        // to the surface, each where it overlaps the surface; at the parent, its children under
+        // the surface but for the parts.
+        std::vector<QWidget*> chain;
+        for (QWidget* w = this; w; w = w->isWindow() ? nullptr : w->parentWidget())
+            chain.push_back(w);
+        std::reverse(chain.begin(), chain.end());
+        QWidget* top = chain.front();
+        const QRect area(mapTo(top, QPoint(0, 0)), size());  // in the window's coordinates
         QPainter painter(&beneath_);
-        // The siblings under the surface, lowest first, each where it overlaps the surface, but
-        // for its own parts.
-        for (QObject* child : parent->children()) {
-            if (child == this) break;
-            auto* w = qobject_cast<QWidget*>(child);
-            if (!w || w->isHidden() || w->isWindow() || Mine(w)) continue;
-            const QRect overlap = w->geometry() & geometry();
+        for (size_t level = 0; level + 1 < chain.size(); ++level) {
+            QWidget* w = chain[level];
+            const QPoint at = w == top ? QPoint(0, 0) : w->mapTo(top, QPoint(0, 0));
+            const QRect overlap = area.translated(-at) & w->rect();  // in w's coordinates
             if (overlap.isEmpty()) continue;
-            // Its background only where the window would paint it.
-            const bool background =
-                w->autoFillBackground() || w->testAttribute(Qt::WA_StyledBackground);
-            w->render(&painter, overlap.topLeft() - pos(), QRegion(overlap.translated(-w->pos())),
-                      background ? QWidget::DrawWindowBackground | QWidget::DrawChildren
-                                 : QWidget::RenderFlags(QWidget::DrawChildren));
+            w->render(&painter, overlap.topLeft() + at - area.topLeft(), QRegion(overlap),
+                      OwnPicture(w));
+            for (QObject* child : w->children()) {
+                if (child == chain[level + 1]) break;
+                auto* c = qobject_cast<QWidget*>(child);
+                if (!c || c->isHidden() || c->isWindow() || Mine(c)) continue;
+                const QRect part = c->geometry() & overlap;
+                if (part.isEmpty()) continue;
+                c->render(&painter, part.topLeft() + at - area.topLeft(),
+                          QRegion(part.translated(-c->pos())),
+                          OwnPicture(c) | QWidget::DrawChildren);
+            }
         }
     }
     // Opaque only if no pixel lets anything further down show.
@@ -210,6 +236,11 @@ void CPartsSurfaceUI::paintEvent(QPaintEvent* event) {
     ++paints_;
     // Whether the window painted what lies beneath for this paint.
     const bool paintedBeneath = !testAttribute(Qt::WA_OpaquePaintEvent);
+    // A paint of more than the parts asked for: the window repaints the area for its own
+    // reasons (shown again, or something beneath changed), so what lies beneath is looked at
+    // again.
+    if (!asked_.contains(event->rect())) beneathStale_ = true;
+    asked_ = QRect();
     if (beneathStale_ || beneath_.devicePixelRatio() != devicePixelRatioF()) RenderBeneath();
     if (opaque_ == paintedBeneath) {
         // From the next paint on, the window paints beneath the surface or leaves it out.

@@ -12,9 +12,13 @@
 // Whenever something among its parts would be hidden by it (a part moved off the surface, one
 // shown that was hidden when it was made, another widget put between them) the surface hides
 // itself and the parts draw themselves, as if it were not there; it comes back once its parts are
-// alone. The parts stay the widgets the user works with: the surface lets the mouse through. Where
-// what lies beneath is not opaque (a skin that lets the window show through), the surface lets the
-// window paint it as usual; the picture is the same either way.
+// alone. The parts stay the widgets the user works with: the surface lets the mouse through.
+//
+// What lies beneath is what the window paints there: the surface's siblings under it and, where
+// they let it show, the parent, its siblings and so on up to the window. It is drawn again when
+// the surface moves, shows or restacks, and whenever the window repaints the area for a reason of
+// its own. Where even the window lets the desktop show through, the surface lets the window paint
+// beneath it as usual; the picture is the same either way.
 
 #include <QImage>
 #include <QPointer>
@@ -83,6 +87,7 @@ class CPartsSurfaceUI : public QWidget {
     std::vector<const QObject*> sortedParts_;  // the same, by address, to tell them apart
     QImage beneath_;
     QRect pending_;
+    QRect asked_;  // what the parts asked to be painted since the last paint
     bool beneathStale_ = true;
     bool opaque_ = false;
     bool overParts_ = false;
