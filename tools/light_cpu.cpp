@@ -1,7 +1,8 @@
 // Measures the process's CPU with the simulated keyboard, mouse and mousepad (as quillet
 // --simulate all runs), on the USB wire's timing: the devices' own effects, the light sync and
-// still effects, each with the window hidden and with a lighting page shown (the keyboard's; for
-// the sync also the mouse's and the mousepad's). Each phase lets the program settle, then counts
+// still effects on the keyboard and mousepad (the mouse left in the sync), each with the window
+// hidden and with a lighting page shown (the keyboard's; for the sync also the mouse's and the
+// mousepad's). Each phase lets the program settle, then counts
 // the process's CPU time and the window thread's over the phase's wall time, the light frames
 // that reached the devices, the keyboard preview's paints and the key tints it made.
 //
@@ -128,14 +129,15 @@ int main(int argc, char** argv) {
     click("kb_deng_Op_tab");
     window.hide();
 
-    // Still effects everywhere: sent once, then nothing.
+    // Still effects on the keyboard and the mousepad (sent once, then nothing); choosing them
+    // takes those two out of the sync, while the mouse stays in it.
     hub.Keyboard().SetLightMode(3);
     hub.Mousepad().SetLightMode(3);
     hub.Keyboard().WaitIdle();
     hub.Mousepad().WaitIdle();
-    phase("static effects, window hidden");
+    phase("kb+pad still, mouse synced, window hidden");
     window.show();
-    phase("static effects, keyboard lighting page shown");
+    phase("kb+pad still, mouse synced, kb page shown");
     window.Shutdown();
     return 0;
 }
