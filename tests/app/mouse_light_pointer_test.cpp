@@ -62,16 +62,6 @@ class LightPointerPages : public WindowTest {
         EXPECT_TRUE(window->Hub().Mouse().WaitPointerIdle());
     }
     MouseRecord Record() { return window->Hub().Mouse().Model().Record(); }
-    void Type(const char* name, const QString& text) {
-        auto* edit = window->Control<QLineEdit>(name);
-        ASSERT_NE(edit, nullptr) << name;
-        edit->setFocus();
-        edit->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(edit, Qt::Key_Backspace);
-        else
-            QTest::keyClicks(edit, text);
-    }
     void Click(const char* name) {
         auto* b = window->Control<QAbstractButton>(name);
         ASSERT_NE(b, nullptr) << name;
