@@ -233,8 +233,8 @@ void KeyboardLightPage::PaintKey(int button) {
 }
 
 CDeviceKeyButtonUI* KeyboardLightPage::Key(int button) {
-    if (!keysLooked_ || !keys_[0]) {
-        keysLooked_ = true;
+    // Looked up until the page is built, then kept.
+    if (!keys_[0]) {
         std::vector<CDeviceKeyButtonUI*> found;
         for (int b = 0; b < kKeyboardButtons; ++b) {
             keys_[static_cast<size_t>(b)] =

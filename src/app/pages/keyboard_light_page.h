@@ -54,7 +54,6 @@ class KeyboardLightPage : public PageBase {
     std::unique_ptr<LightPreviewPainter> painter_;
     std::array<QPointer<CDeviceKeyButtonUI>, kKeyboardButtons> keys_{};
     QPointer<CKeySurfaceUI> surface_;
-    bool keysLooked_ = false;
 };
 
 }  // namespace vq::app
