@@ -162,11 +162,8 @@ void CDeviceKeyButtonUI::SetDrawnBy(CPartsSurfaceUI* surface) {
 }
 
 void CDeviceKeyButtonUI::Repaint() {
-    // Many keys change at once in a light preview: the surface gathers them into one paint.
-    if (DrawnBy(drawnBy_))
-        drawnBy_->PartChanged(geometry());
-    else
-        update();
+    // A preview changes many at once: the surface gathers them into one paint.
+    CPartsSurfaceUI::RepaintPart(*this, drawnBy_);
 }
 
 bool CDeviceKeyButtonUI::DrawnBy(const CPartsSurfaceUI* surface) const {

@@ -179,11 +179,8 @@ bool CLedPreviewUI::DrawnBy(const CPartsSurfaceUI* surface) const {
 }
 
 void CLedPreviewUI::Repaint() {
-    // A preview changes its LEDs together: the surface gathers them into one paint.
-    if (DrawnBy(drawnBy_))
-        drawnBy_->PartChanged(geometry());
-    else
-        update();
+    // A preview changes many at once: the surface gathers them into one paint.
+    CPartsSurfaceUI::RepaintPart(*this, drawnBy_);
 }
 
 void CLedPreviewUI::DrawLook(QPainter& painter) const {

@@ -56,6 +56,13 @@ bool CPartsSurfaceUI::Draws(const QWidget* part) const {
            geometry().contains(part->geometry());
 }
 
+void CPartsSurfaceUI::RepaintPart(QWidget& part, CPartsSurfaceUI* surface) {
+    if (surface && surface->Draws(&part))
+        surface->PartChanged(part.geometry());
+    else
+        part.update();
+}
+
 bool CPartsSurfaceUI::MayLieOverParts() const {
     QWidget* parent = parentWidget();
     if (!parent) return false;
@@ -133,11 +140,8 @@ void CPartsSurfaceUI::Restack() {
         }
     }
     // Hidden, it draws nothing and its parts draw themselves, as if it were not there.
+    // Shown again, it draws what lies beneath afresh (its Show event).
     setVisible(over);
-    if (over != overParts_) {
-        overParts_ = over;
-        beneathStale_ = true;
-    }
 }
 
 bool CPartsSurfaceUI::event(QEvent* event) {

@@ -37,12 +37,15 @@ class CPartsSurfaceUI : public QWidget {
     void PartChanged(const QRect& partGeometry);
     // True while this surface draws `part`: one of its parts, wholly on it, and the surface shown.
     bool Draws(const QWidget* part) const;
+    // Asks for `part` to be drawn again: by `surface` (gathered with the turn's other changes)
+    // while it draws the part, else by the part itself.
+    static void RepaintPart(QWidget& part, CPartsSurfaceUI* surface);
 
     // True when what lies under the parts is opaque and the window paints nothing beneath them.
     bool Opaque() const { return opaque_; }
     int PaintCount() const { return paints_; }
     // True while it lies over its parts and draws them (false: hidden, the parts draw themselves).
-    bool OverParts() const { return overParts_; }
+    bool OverParts() const { return !isHidden(); }
     int PartCount() const { return static_cast<int>(parts_.size()); }
 
   protected:
@@ -90,7 +93,6 @@ class CPartsSurfaceUI : public QWidget {
     QRect asked_;  // what the parts asked to be painted since the last paint
     bool beneathStale_ = true;
     bool opaque_ = false;
-    bool overParts_ = false;
     bool restackAsked_ = false;
     int paints_ = 0;
 };
