@@ -347,10 +347,44 @@ TEST(KeyTints, SharedByKeysOfOneSizePictureAndColourStep) {
     EXPECT_EQ(qAlpha(f), 0x64);
     EXPECT_LE(qRed(f), qAlpha(f));
 
-    // The cache is bounded: past its size it starts again.
-    for (int i = 0; i < KeyTints::kMostHeld + 10; ++i)
-        KeyTints::Get(QSize(10 + i % 50, 10 + i / 50), 1.0, {}, {}, QColor(255, 0, 0));
-    EXPECT_LE(KeyTints::Held(), KeyTints::kMostHeld);
+    KeyTints::Clear();
+    EXPECT_EQ(KeyTints::Held(), 0);
+}
+
+TEST(KeyTints, HoldWhatAnEffectKeepsShowingWithinTheirBudget) {
+    KeyTints::Clear();
+    const QSize big(256, 256);  // 256 KB a tint
+    const int perGeneration = static_cast<int>(KeyTints::kMostBytes / 2 / (256 * 256 * 4));
+    ASSERT_GE(perGeneration, 4);
+    auto get = [&](int i) {
+        KeyTints::Get(big, 1.0, {}, {}, QColor(8 * (i % 32), 8 * (i / 32), 0));
+    };
+
+    // A set shown in turn, again and again, is made once while it fits.
+    long long made = KeyTints::Made();
+    for (int round = 0; round < 3; ++round)
+        for (int i = 0; i < perGeneration - 1; ++i)
+            get(i);
+    EXPECT_EQ(KeyTints::Made(), made + perGeneration - 1);
+
+    // A tint asked for again after its generation aged is kept, not made again.
+    KeyTints::Clear();
+    made = KeyTints::Made();
+    for (int i = 0; i < perGeneration; ++i)
+        get(i);
+    for (int i = 0; i < perGeneration / 2; ++i)
+        get(200 + i);
+    get(0);
+    EXPECT_EQ(KeyTints::Made(), made + perGeneration + perGeneration / 2);
+
+    // A stream of new tints stays within the budget, and what is no longer shown goes.
+    for (int i = 0; i < 4 * perGeneration; ++i) {
+        get(300 + i);
+        ASSERT_LE(KeyTints::HeldBytes(), KeyTints::kMostBytes);
+    }
+    made = KeyTints::Made();
+    get(1);
+    EXPECT_EQ(KeyTints::Made(), made + 1);
     KeyTints::Clear();
     EXPECT_EQ(KeyTints::Held(), 0);
 }

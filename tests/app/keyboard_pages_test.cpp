@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/controls/device_key_button.h"
+#include "app/controls/key_tints.h"
 #include "app/controls/led_preview.h"
 #include "app/device_hub.h"
 #include "app/pages/device_pages.h"
@@ -325,10 +326,12 @@ TEST_F(KeyboardPages, FramesOnTheWireWhileAnEffectRunsAndNoneWithTheOutputOff) {
     EXPECT_EQ(keyboard.LightFrameCount(), stopped);
     EXPECT_GT(w.Pages()->keyboardLight.Painter().Paints(), paints);
 
-    // The key page shows the keys unlit and publishes nothing.
+    // The key page shows the keys unlit and publishes nothing, and the lights' tints are let go.
+    EXPECT_GT(app::KeyTints::Held(), 0);
     Choose("kb_key_Op_tab");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !esc->LightShown(); }, kWaitMs));
     EXPECT_FALSE(w.Hub().Light().keyboardPreview.Visible());
+    EXPECT_EQ(app::KeyTints::Held(), 0);
     w.SetPowerFlag(1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return keyboard.LightFrameCount() > stopped + 3; }, kWaitMs));
     // A hidden window paints nothing.

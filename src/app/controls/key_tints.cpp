@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace vq::app {
@@ -31,8 +32,21 @@ struct Shape {
     std::vector<quint64> lit;      // the sheen at that opacity: a, r, g, b in 16-bit lanes
     std::vector<quint16> through;  // coverage times what the sheen leaves, 0-255
 };
-struct Cache {
+// Two generations: a tint asked for again moves from the older to the fresh one, and when the
+// fresh one is full the older is dropped. Whatever an effect keeps showing stays; what it has
+// stopped showing goes within two generations, and a working set larger than the budget costs
+// new tints for its excess only, never a cache made again from nothing.
+struct Generation {
     QHash<KeyTints::Key, QImage> tints;
+    qsizetype bytes = 0;
+    void Clear() {
+        tints.clear();
+        bytes = 0;
+    }
+};
+struct Cache {
+    Generation fresh;
+    Generation older;
     QHash<ShapeKey, Shape> shapes;
     long long made = 0;
 };
@@ -147,15 +161,28 @@ QImage KeyTints::Get(QSize size, qreal ratio, const QPixmap& sheen, const QStrin
     const QString sheenKey = sheen.isNull() ? QString() : sheenName;
     Cache& cache = TheCache();
     const Key key{size.width(), size.height(), ratioMilli, sheenKey, quantised};
-    if (auto it = cache.tints.constFind(key); it != cache.tints.cend()) return it.value();
+    if (auto it = cache.fresh.tints.constFind(key); it != cache.fresh.tints.cend())
+        return it.value();
 
-    const ShapeKey shapeKey{size.width(), size.height(), ratioMilli, sheenKey};
-    auto shape = cache.shapes.find(shapeKey);
-    if (shape == cache.shapes.end())
-        shape = cache.shapes.insert(shapeKey, MakeShape(size, ratio, sheen));
-    if (cache.tints.size() >= kMostHeld) cache.tints.clear();
-    ++cache.made;
-    return cache.tints.insert(key, MakeTint(shape.value(), quantised, ratio)).value();
+    QImage tint;
+    if (auto it = cache.older.tints.find(key); it != cache.older.tints.end()) {
+        tint = std::move(it.value());
+        cache.older.tints.erase(it);
+        cache.older.bytes -= tint.sizeInBytes();
+    } else {
+        const ShapeKey shapeKey{size.width(), size.height(), ratioMilli, sheenKey};
+        auto shape = cache.shapes.find(shapeKey);
+        if (shape == cache.shapes.end())
+            shape = cache.shapes.insert(shapeKey, MakeShape(size, ratio, sheen));
+        ++cache.made;
+        tint = MakeTint(shape.value(), quantised, ratio);
+    }
+    if (cache.fresh.bytes + tint.sizeInBytes() > kMostBytes / 2) {
+        cache.older = std::move(cache.fresh);
+        cache.fresh.Clear();
+    }
+    cache.fresh.bytes += tint.sizeInBytes();
+    return cache.fresh.tints.insert(key, tint).value();
 }
 
 long long KeyTints::Made() {
@@ -163,12 +190,20 @@ long long KeyTints::Made() {
 }
 
 int KeyTints::Held() {
-    return static_cast<int>(TheCache().tints.size());
+    const Cache& cache = TheCache();
+    return static_cast<int>(cache.fresh.tints.size() + cache.older.tints.size());
+}
+
+qsizetype KeyTints::HeldBytes() {
+    const Cache& cache = TheCache();
+    return cache.fresh.bytes + cache.older.bytes;
 }
 
 void KeyTints::Clear() {
-    TheCache().tints.clear();
-    TheCache().shapes.clear();
+    Cache& cache = TheCache();
+    cache.fresh.Clear();
+    cache.older.Clear();
+    cache.shapes.clear();
 }
 
 }  // namespace vq::app

@@ -23,14 +23,17 @@ class KeyTints {
     // opacity).
     static QImage Get(QSize size, qreal ratio, const QPixmap& sheen, const QString& sheenName,
                       QColor colour);
-    // Tints made so far, and tints held now (tests and measurements).
+    // Tints made so far, and tints held now with their pixels' size (tests and measurements).
     static long long Made();
     static int Held();
-    // Forgets every tint (tests; a skin change makes new names anyway).
+    static qsizetype HeldBytes();
+    // Forgets every tint: when no key shows its light any more, and in tests.
     static void Clear();
 
-    // Most tints held at once; past this the cache starts again.
-    static constexpr int kMostHeld = 1024;
+    // The most the tints' pixels take at once. The column rainbow over a full keyboard shows
+    // about 1,300 tints in turn (about 9 MB at 96 dpi): most of them stay, and the few made
+    // again cost far less than holding them all would weigh.
+    static constexpr qsizetype kMostBytes = 16 * 1024 * 1024;
 
     struct Key {
         int width = 0;

@@ -8,6 +8,7 @@
 #include "app/controls/color_palette.h"
 #include "app/controls/device_key_button.h"
 #include "app/controls/key_surface.h"
+#include "app/controls/key_tints.h"
 #include "app/device_hub.h"
 #include "core/mouse/light_page_rules.h"
 
@@ -257,10 +258,12 @@ void KeyboardLightPage::PaintPreview() {
 }
 
 void KeyboardLightPage::HidePreview() {
-    // The key page shows the keys without their lights.
+    // The key page shows the keys without their lights, and no key needs the tints until the
+    // lights show again.
     for (int b = 0; b < kKeyboardButtons; ++b)
         if (CDeviceKeyButtonUI* key = Key(b))
             key->SetLightTint(key->LightTintColor(), key->LightTintAlpha(), false);
+    KeyTints::Clear();
 }
 
 }  // namespace vq::app
