@@ -3,8 +3,12 @@
 // still effects on the keyboard and mousepad (the mouse left in the sync), each with the window
 // hidden and with a lighting page shown (the keyboard's; for the sync also the mouse's and the
 // mousepad's). Each phase lets the program settle, then counts
-// the process's CPU time and the window thread's over the phase's wall time, the light frames
-// that reached the devices, the keyboard preview's paints and the key tints it made.
+// the process's CPU time and the window thread's over the phase's wall time, how often a thread
+// of the process went to sleep and woke, the light frames that reached the devices, the keyboard
+// preview's paints and the key tints it made. It first measures what one 1 ms sleep costs on
+// this machine: most of what a light frame costs the host is sleeping on the wire, once for each
+// report and once for its answer, and that cost is the machine's (a virtual machine's timer
+// wake-ups cost several times those of real hardware).
 //
 //   vq_light_cpu [SECONDS_PER_PHASE [PHASE_TEXT]]
 //
@@ -21,6 +25,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <thread>
+
+#include <sys/resource.h>
 
 #include "app/controls/key_surface.h"
 #include "app/controls/key_tints.h"
@@ -37,6 +44,22 @@ double CpuSeconds(clockid_t clock = CLOCK_PROCESS_CPUTIME_ID) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
+// Times the process's threads went to sleep (or waited) so far.
+long SleepsSoFar() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw;
+}
+
+// CPU time of one 1 ms sleep on this machine, in microseconds.
+double SleepCostMicroseconds() {
+    constexpr int kSleeps = 300;
+    const double before = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+    for (int i = 0; i < kSleeps; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 1e6 * (CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - before) / kSleeps;
+}
+
 void RunFor(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
@@ -49,6 +72,7 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const std::string only = argc > 2 ? argv[2] : "";
     QApplication app(argc, argv);
+    std::printf("one 1 ms sleep costs %.1f us of CPU on this machine\n", SleepCostMicroseconds());
     QTemporaryDir data;
     auto devices = vq::app::DeviceEnvironment::Simulated(vq::sim::WireTiming{}, true);
     vq::app::CMainWnd::Options options;
@@ -81,6 +105,7 @@ int main(int argc, char** argv) {
         const long long tints = vq::app::KeyTints::Made();
         auto* surface = window.Pages()->keyboardLight.KeySurface();
         const int surfacePaints = surface ? surface->PaintCount() : 0;
+        const long sleeps = SleepsSoFar();
         const double cpu = CpuSeconds();
         const double windowCpu = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
         const auto start = std::chrono::steady_clock::now();
@@ -88,16 +113,21 @@ int main(int argc, char** argv) {
         const double wall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::printf(
-            "%-44s CPU %5.2f %% (window's thread %5.2f %%)   frames/s: keyboard %5.1f mousepad "
-            "%5.1f (sync %5.1f)   paints/s %5.1f (keys drawn %5.1f/s, tints made %6.1f/s)\n",
+            "%-44s CPU %5.2f %% (window's thread %5.2f %%)   sleeps/s %4.0f   frames/s: keyboard "
+            "%5.1f mousepad "
+            "%5.1f (sync %5.1f)   paints/s %5.1f (keys drawn %5.1f/s, tints made %6.1f/s, held %d "
+            "in %.1f MB)\n",
             name, 100.0 * (CpuSeconds() - cpu) / wall,
             100.0 * (CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - windowCpu) / wall,
+            static_cast<double>(SleepsSoFar() - sleeps) / wall,
             static_cast<double>(sims.keyboard.LightFrameCount() - kb) / wall,
             static_cast<double>(sims.mousepad.LightFrameCount() - mp) / wall,
             static_cast<double>(hub.LightSyncLoop().Stats().written.load() - sync) / wall,
             (painter.Paints() - paints) / wall,
             (surface ? surface->PaintCount() - surfacePaints : 0) / wall,
-            static_cast<double>(vq::app::KeyTints::Made() - tints) / wall);
+            static_cast<double>(vq::app::KeyTints::Made() - tints) / wall,
+            vq::app::KeyTints::Held(),
+            static_cast<double>(vq::app::KeyTints::HeldBytes()) / (1024.0 * 1024.0));
         std::fflush(stdout);
     };
 
