@@ -228,6 +228,17 @@ TEST_F(KeyboardPages, KeyAssignmentShownSavedAndGivenBack) {
     w.Hub().Keyboard().ReadAll();
     Settle(w);
     EXPECT_EQ(Keyboard().KeyAt(0, key), (KeyAssignment{0x14, 255, 7}));
+    // Chosen again after another key, the panel shows the fire item (the keyboard's item order,
+    // not the mouse's) with its numbers.
+    const int f2 = ButtonOf(KeyTable()[*FindKeyByVirtualKey(0x71)].Code());
+    ASSERT_GE(f2, 0);
+    Click(QStringLiteral("kb_key_%1").arg(f2));
+    EXPECT_EQ(Get<QComboBox>("kb_key_fct_combo")->currentIndex(), 0);
+    Click(QStringLiteral("kb_key_%1").arg(f1));
+    EXPECT_EQ(Get<QComboBox>("kb_key_fct_combo")->currentIndex(), 6);
+    EXPECT_TRUE(Get<QWidget>("kb_tab_function_6")->isVisible());
+    EXPECT_FALSE(Get<QWidget>("kb_tab_function_0")->isVisible());
+    EXPECT_EQ(Get<QLineEdit>("kb_key_fct_edit_12")->text(), "7");
 
     // A captured key: keypad Enter by its extended flag.
     Select("kb_key_fct_combo", 1);
@@ -235,6 +246,15 @@ TEST_F(KeyboardPages, KeyAssignmentShownSavedAndGivenBack) {
     capture.Key(InputEventKind::KeyDown, 0x0D, 0, true);
     Settle(w);
     EXPECT_EQ(Keyboard().KeyAt(0, key), (KeyAssignment{0x20, 0, 0x58}));
+    const QString keyText = Get<QLineEdit>("kb_key_fct_edit_21")->text();
+    EXPECT_FALSE(keyText.isEmpty());
+    // Shown again: the key item, its key, and the capture for another key.
+    Click(QStringLiteral("kb_key_%1").arg(f2));
+    EXPECT_FALSE(w.Pages()->keyboardKeys.Capturing());
+    Click(QStringLiteral("kb_key_%1").arg(f1));
+    EXPECT_EQ(Get<QComboBox>("kb_key_fct_combo")->currentIndex(), 1);
+    EXPECT_EQ(Get<QLineEdit>("kb_key_fct_edit_21")->text(), keyText);
+    EXPECT_TRUE(w.Pages()->keyboardKeys.Capturing());
 
     // Its own function again: the marker goes.
     Click("kb_key_butt_keydefalut");

@@ -26,21 +26,6 @@ constexpr std::array<ButtonFunction, 11> kItems = {
     ButtonFunction::System,         ButtonFunction::Macro,
     ButtonFunction::Shortcut,
 };
-constexpr int kKeyItem = 1;
-
-QString ListName(int number) {
-    return QStringLiteral("kb_key_fct_combo_%1").arg(number);
-}
-QString FieldName(int number) {
-    return QStringLiteral("kb_key_fct_edit_%1").arg(number);
-}
-
-void SelectQuietly(QComboBox* combo, int index) {
-    if (!combo) return;
-    const QSignalBlocker quiet(combo);
-    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
-}
-
 bool Checked(QAbstractButton* b) {
     return b && b->isChecked();
 }
@@ -58,9 +43,12 @@ int FunctionKeyboardItem(int function) {
     return -1;
 }
 
-KeyboardKeysPage::~KeyboardKeysPage() {
-    if (capture_ && capturing_) capture_->Stop();
-}
+KeyboardKeysPage::KeyboardKeysPage(CMainWnd& window, DeviceHub& hub)
+    : PageBase(window, hub),
+      panel_(window, "kb", static_cast<int>(kItems.size()), KeyboardItemFunction,
+             FunctionKeyboardItem) {}
+
+KeyboardKeysPage::~KeyboardKeysPage() = default;
 
 void KeyboardKeysPage::Register(KeyboardLightPage* light) {
     light_ = light;
@@ -76,23 +64,10 @@ void KeyboardKeysPage::Register(KeyboardLightPage* light) {
                   [this, b](const Notification&) { ClickKey(b); });
     // Another page: the capture of the key function ends.
     for (const char* option : {"kb_deng_Op_tab", "kb_macro_Op_tab"})
-        router.On("selectchanged", option, [this](const Notification&) { StopCapture(); });
+        router.On("selectchanged", option, [this](const Notification&) { panel_.StopCapture(); });
     router.On("itemselect", "kb_key_fct_combo",
               [this](const Notification& n) { SelectFunctionKind(n.index); });
-    for (int number : kPanelListNumbers)
-        router.On("itemselect", ListName(number), [this, number](const Notification&) {
-            if (number == kPanelListNumbers[static_cast<size_t>(PanelList::PlayMode)])
-                ShowCountPane();
-            ApplyPanel();
-        });
-    for (int i = 0; i < kPanelFields; ++i) {
-        const auto field = static_cast<PanelField>(i);
-        router.On("textchanged", FieldName(kPanelFieldNumbers[static_cast<size_t>(i)]),
-                  [this, field](const Notification&) {
-                      LimitField(field);
-                      ApplyPanel();
-                  });
-    }
+    panel_.Register(router, [this] { ApplyPanel(); });
     router.On("click", "kb_key_butt_keydefalut",
               [this](const Notification&) { RestoreKeyDefault(); });
     // The macros go first: the key block names macros by their place in the library.
@@ -121,26 +96,20 @@ void KeyboardKeysPage::ReloadMacroNames() {
         QWidget* panel = window_.BuiltControl("kb_tab_function");
         if (first && key_ >= 0 && panel && panel->isVisible()) {
             const KeyboardModel& model = hub_.Keyboard().Model();
-            ShowPanel(ShowButtonCode(model.KeyAt(model.ActiveLayer(), key_), model.FactoryAt(key_),
-                                     static_cast<int>(macroNames_.size()))
-                          .panel);
+            panel_.Show(ShowButtonCode(model.KeyAt(model.ActiveLayer(), key_),
+                                       model.FactoryAt(key_), static_cast<int>(macroNames_.size()))
+                            .panel);
         }
     });
 }
 
 void KeyboardKeysPage::FillMacroList() {
-    auto* list = window_.BuiltControl<QComboBox>(ListName(23));
-    if (!list) return;
     if (!macroNamesRead_) {
-        ReloadMacroNames();
+        // The answer fills the list.
+        if (window_.BuiltControl("kb_key_fct_combo_23")) ReloadMacroNames();
         return;
     }
-    const QSignalBlocker quiet(list);
-    const int selected = list->currentIndex();
-    list->clear();
-    for (const std::string& name : macroNames_)
-        list->addItem(QString::fromStdString(name));
-    list->setCurrentIndex(selected < list->count() ? selected : -1);
+    panel_.FillMacroList(macroNames_);
 }
 
 void KeyboardKeysPage::RefreshKeyLabels() {
@@ -182,7 +151,7 @@ void KeyboardKeysPage::SetKeyLabel(int key, const KeyLabel& label) {
 // ---- the function panel -------------------------------------------------------------------------
 
 void KeyboardKeysPage::HideFunctionPanel() {
-    StopCapture();
+    panel_.StopCapture();
     if (QWidget* panel = window_.BuiltControl("kb_tab_function")) panel->hide();
 }
 
@@ -209,39 +178,27 @@ void KeyboardKeysPage::ShowKeyAssignment(int button) {
     const KeyAssignment code = model.KeyAt(model.ActiveLayer(), key);
     const ButtonShow show =
         ShowButtonCode(code, model.FactoryAt(key), static_cast<int>(macroNames_.size()));
-    ShowPanel(show.panel);
+    panel_.Show(show.panel);
     if (show.captureKey)
-        StartCapture();
+        panel_.StartCapture();
     else
-        StopCapture();
+        panel_.StopCapture();
 }
 
 void KeyboardKeysPage::SelectFunctionKind(int item) {
-    StopCapture();
-    ShowPane(item);
-    if (item == kKeyItem) StartCapture();
-    ApplyPanel();
+    panel_.SelectItem(item);
 }
 
 void KeyboardKeysPage::ApplyPanel() {
     if (key_ < 0) return;
     const KeyboardModel& model = hub_.Keyboard().Model();
-    const std::optional<KeyAssignment> code = BuildButtonCode(ReadPanel(), model.FactoryAt(key_));
+    const std::optional<KeyAssignment> code = BuildButtonCode(panel_.Read(), model.FactoryAt(key_));
     if (!code) return;
     hub_.Keyboard().AssignKey(key_, *code);
 }
 
 void KeyboardKeysPage::CaptureKey(const InputEvent& event) {
-    if (!capturing_ || event.kind != InputEventKind::KeyDown) return;
-    const std::optional<KeyDefinition> row = SingleKeyFor(event);
-    if (!row) return;
-    keyTextId_ = std::string(row->textId);
-    captured_ = row->Code();
-    if (auto* edit = Control<QLineEdit>(FieldName(kKeyFieldNumber))) {
-        const QSignalBlocker quiet(edit);
-        edit->setText(window_.Ui().TextOrId(QString::fromStdString(keyTextId_)));
-    }
-    ApplyPanel();
+    panel_.TakeKey(event);
 }
 
 void KeyboardKeysPage::RestoreKeyDefault() {
@@ -249,94 +206,8 @@ void KeyboardKeysPage::RestoreKeyDefault() {
     hub_.Keyboard().RestoreKeyDefault(key_);
     const KeyAssignment factory = hub_.Keyboard().Model().FactoryAt(key_);
     const ButtonShow show = ShowButtonCode(factory, factory, static_cast<int>(macroNames_.size()));
-    ShowPanel(show.panel);
-    StopCapture();
-}
-
-ButtonPanel KeyboardKeysPage::ReadPanel() const {
-    ButtonPanel panel;
-    auto* kinds = Control<QComboBox>("kb_key_fct_combo");
-    panel.function = KeyboardItemFunction(kinds ? kinds->currentIndex() : -1);
-    for (int i = 0; i < kPanelLists; ++i) {
-        auto* list = Control<QComboBox>(ListName(kPanelListNumbers[static_cast<size_t>(i)]));
-        panel.lists[static_cast<size_t>(i)] = list ? list->currentIndex() : -1;
-    }
-    for (int i = 0; i < kPanelFields; ++i) {
-        auto* edit = Control<QLineEdit>(FieldName(kPanelFieldNumbers[static_cast<size_t>(i)]));
-        panel.fields[static_cast<size_t>(i)] = edit ? edit->text().toStdString() : std::string();
-    }
-    auto* keyField = Control<QLineEdit>(FieldName(kKeyFieldNumber));
-    panel.keyText = keyField && !keyField->text().isEmpty() ? keyTextId_ : std::string();
-    panel.key = captured_;
-    return panel;
-}
-
-void KeyboardKeysPage::ShowPanel(const ButtonPanel& panel) {
-    if (panel.function) {
-        const int item = FunctionKeyboardItem(*panel.function);
-        SelectQuietly(Control<QComboBox>("kb_key_fct_combo"), item);
-        ShowPane(item);
-    }
-    for (int i = 0; i < kPanelLists; ++i)
-        if (const std::optional<int>& v = panel.lists[static_cast<size_t>(i)])
-            SelectQuietly(Control<QComboBox>(ListName(kPanelListNumbers[static_cast<size_t>(i)])),
-                          *v);
-    for (int i = 0; i < kPanelFields; ++i)
-        if (const std::optional<std::string>& text = panel.fields[static_cast<size_t>(i)])
-            if (auto* edit =
-                    Control<QLineEdit>(FieldName(kPanelFieldNumbers[static_cast<size_t>(i)]))) {
-                const QSignalBlocker quiet(edit);
-                edit->setText(QString::fromStdString(*text));
-            }
-    if (panel.keyText) {
-        keyTextId_ = *panel.keyText;
-        captured_ = panel.key;
-        if (auto* edit = Control<QLineEdit>(FieldName(kKeyFieldNumber))) {
-            const QSignalBlocker quiet(edit);
-            edit->setText(keyTextId_.empty()
-                              ? QString()
-                              : window_.Ui().TextOrId(QString::fromStdString(keyTextId_)));
-        }
-    }
-    ShowCountPane();
-}
-
-void KeyboardKeysPage::ShowPane(int item) {
-    for (int i = 0; i < static_cast<int>(kItems.size()); ++i)
-        if (QWidget* pane = Control(QStringLiteral("kb_tab_function_%1").arg(i)))
-            pane->setVisible(i == item);
-}
-
-void KeyboardKeysPage::ShowCountPane() {
-    auto* mode = Control<QComboBox>(ListName(24));
-    if (QWidget* pane = Control(QStringLiteral("kb_tab_function_%1").arg(kCountPane)))
-        pane->setVisible(mode && mode->currentIndex() == kCountedPlayMode);
-}
-
-void KeyboardKeysPage::LimitField(PanelField field) {
-    auto* edit = Control<QLineEdit>(FieldName(kPanelFieldNumbers[static_cast<size_t>(field)]));
-    if (!edit) return;
-    const std::optional<std::string> corrected = LimitPanelField(field, edit->text().toStdString());
-    if (!corrected) return;
-    const QSignalBlocker quiet(edit);
-    edit->setText(QString::fromStdString(*corrected));
-    edit->setCursorPosition(static_cast<int>(edit->text().size()));
-}
-
-// ---- the single-key capture ---------------------------------------------------------------------
-
-void KeyboardKeysPage::StartCapture() {
-    if (!capture_) return;
-    platform::CaptureRequest request;
-    request.mode = platform::CaptureMode::SingleKey;
-    request.keyboard = true;
-    request.mouse = false;
-    capturing_ = capture_->Start(request, [this](const InputEvent& e) { CaptureKey(e); });
-}
-
-void KeyboardKeysPage::StopCapture() {
-    if (capture_ && capturing_) capture_->Stop();
-    capturing_ = false;
+    panel_.Show(show.panel);
+    panel_.StopCapture();
 }
 
 }  // namespace vq::app

@@ -9,14 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "app/pages/function_panel_view.h"
 #include "app/pages/page_base.h"
 #include "core/device/key_labels.h"
 #include "core/keyboard/keyboard_layout.h"
 #include "core/mouse/button_panel.h"
-
-namespace vq::platform {
-class InputCapture;
-}
 
 namespace vq::app {
 
@@ -28,10 +25,10 @@ int FunctionKeyboardItem(int function);
 
 class KeyboardKeysPage : public PageBase {
   public:
-    using PageBase::PageBase;
+    KeyboardKeysPage(CMainWnd& window, DeviceHub& hub);
     ~KeyboardKeysPage();
     void Register(KeyboardLightPage* light);
-    void SetInputCapture(platform::InputCapture* capture) { capture_ = capture; }
+    void SetInputCapture(platform::InputCapture* capture) { panel_.SetInputCapture(capture); }
 
     // After a read or a profile: the keys' matches, then their labels.
     void ShowKeys();
@@ -46,33 +43,23 @@ class KeyboardKeysPage : public PageBase {
     void ApplyPanel();
     void CaptureKey(const InputEvent& event);
     void RestoreKeyDefault();
-    void EndKeyCapture() { StopCapture(); }
+    void EndKeyCapture() { panel_.StopCapture(); }
 
     int CurrentKey() const { return key_; }
-    bool Capturing() const { return capturing_; }
+    bool Capturing() const { return panel_.Capturing(); }
     const ButtonKeyMap& Map() const { return map_; }
 
   private:
     void SetKeyLabel(int key, const KeyLabel& label);
-    ButtonPanel ReadPanel() const;
-    void ShowPanel(const ButtonPanel& panel);
-    void ShowPane(int item);
-    void ShowCountPane();
-    void StartCapture();
-    void StopCapture();
     void FillMacroList();
-    void LimitField(PanelField field);
 
+    FunctionPanelView panel_;
     KeyboardLightPage* light_ = nullptr;
-    platform::InputCapture* capture_ = nullptr;
     ButtonKeyMap map_ = EmptyButtonKeyMap();
     std::vector<std::string> macroNames_;
     bool macroNamesRead_ = false;   // asked for
     bool macroNamesKnown_ = false;  // arrived
     int key_ = -1;
-    std::optional<KeyAssignment> captured_;
-    std::string keyTextId_;
-    bool capturing_ = false;
 };
 
 }  // namespace vq::app

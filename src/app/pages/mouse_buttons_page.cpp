@@ -26,29 +26,22 @@ constexpr std::array<const char*, 5> kPageOptions = {
 constexpr std::array<const char*, kMouseButtons> kPictureStems = {
     "left", "wheel", "right", "forward", "back", "dpi", "dpi1", "dpishift"};
 
-QString ListName(int number) {
-    return QStringLiteral("ms_key_fct_combo_%1").arg(number);
-}
-QString FieldName(int number) {
-    return QStringLiteral("ms_key_fct_edit_%1").arg(number);
-}
 QString PictureImage(int button, bool over) {
     return QStringLiteral("file='ms/key_%1_%2.png'")
         .arg(QLatin1String(kPictureStems[static_cast<size_t>(button)]),
              over ? QStringLiteral("down") : QStringLiteral("normal"));
 }
 
-void SelectQuietly(QComboBox* combo, int index) {
-    if (!combo) return;
-    const QSignalBlocker quiet(combo);
-    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+int SameItem(int item) {
+    return item;
 }
 
 }  // namespace
 
-MouseButtonsPage::~MouseButtonsPage() {
-    if (capture_ && capturing_) capture_->Stop();
-}
+MouseButtonsPage::MouseButtonsPage(CMainWnd& window, DeviceHub& hub)
+    : PageBase(window, hub), panel_(window, "ms", kButtonFunctions, SameItem, SameItem) {}
+
+MouseButtonsPage::~MouseButtonsPage() = default;
 
 void MouseButtonsPage::Register() {
     // The labels go on the buttons when their page is built: a model that changes while the
@@ -81,7 +74,7 @@ void MouseButtonsPage::Register() {
         if (QLatin1String(option) != QLatin1String("ms_key_Op_tab"))
             router.On("selectchanged", option, [this](const Notification& n) {
                 auto* button = qobject_cast<QAbstractButton*>(n.widget.data());
-                if (button && button->isChecked()) StopCapture();
+                if (button && button->isChecked()) panel_.StopCapture();
             });
     }
 
@@ -102,20 +95,7 @@ void MouseButtonsPage::Register() {
 
     router.On("itemselect", "ms_key_fct_combo",
               [this](const Notification& n) { SelectButtonFunctionKind(n.index); });
-    for (int number : kPanelListNumbers)
-        router.On("itemselect", ListName(number), [this, number](const Notification&) {
-            if (number == kPanelListNumbers[static_cast<size_t>(PanelList::PlayMode)])
-                ShowCountPane();
-            ApplyButtonPanel();
-        });
-    for (int i = 0; i < kPanelFields; ++i) {
-        const auto field = static_cast<PanelField>(i);
-        router.On("textchanged", FieldName(kPanelFieldNumbers[static_cast<size_t>(i)]),
-                  [this, field](const Notification&) {
-                      LimitField(field);
-                      ApplyButtonPanel();
-                  });
-    }
+    panel_.Register(router, [this] { ApplyButtonPanel(); });
     router.On("click", "ms_key_butt_keysave", [this](const Notification&) { ApplyButtonPanel(); });
     router.On("click", "ms_key_butt_keydefalut",
               [this](const Notification&) { RestoreButtonDefault(); });
@@ -127,7 +107,7 @@ void MouseButtonsPage::Register() {
 // ---- labels -------------------------------------------------------------------------------------
 
 void MouseButtonsPage::HideFunctionPanel() {
-    StopCapture();
+    panel_.StopCapture();
     // A page that was never built has nothing to hide.
     if (QWidget* panel = window_.BuiltControl("ms_tab_function")) panel->hide();
 }
@@ -143,21 +123,14 @@ void MouseButtonsPage::ReloadMacroNames() {
         RefreshButtonLabels(hub_.Mouse().Model().ActiveLayer());
         QWidget* panel = window_.BuiltControl("ms_tab_function");
         if (first && button_ >= 0 && panel && panel->isVisible() && panel->isEnabled())
-            ShowPanel(ShowButtonCode(current_, hub_.Mouse().Model().FactoryAssignment(button_),
-                                     static_cast<int>(macroNames_.size()))
-                          .panel);
+            panel_.Show(ShowButtonCode(current_, hub_.Mouse().Model().FactoryAssignment(button_),
+                                       static_cast<int>(macroNames_.size()))
+                            .panel);
     });
 }
 
 void MouseButtonsPage::FillMacroList() {
-    auto* list = window_.BuiltControl<QComboBox>(ListName(23));
-    if (!list) return;
-    const QSignalBlocker quiet(list);
-    const int selected = list->currentIndex();
-    list->clear();
-    for (const std::string& name : macroNames_)
-        list->addItem(QString::fromStdString(name));
-    list->setCurrentIndex(selected < list->count() ? selected : -1);
+    panel_.FillMacroList(macroNames_);
 }
 
 void MouseButtonsPage::RefreshButtonLabels(int layer) {
@@ -204,7 +177,7 @@ void MouseButtonsPage::ShowButtonAssignment(int button) {
     const std::optional<MouseKeyLayer> image = model.KeyLayer(layer);
     if (image && IsOnlyLeftClick(*image, button)) {
         // The only left click stays: nothing of this button can be edited.
-        StopCapture();
+        panel_.StopCapture();
         if (panel) panel->setEnabled(false);
         ShowMessage(&window_, {}, QStringLiteral("message_text_6"), true);
         return;
@@ -215,41 +188,29 @@ void MouseButtonsPage::ShowButtonAssignment(int button) {
     }
     const ButtonShow show = ShowButtonCode(current_, model.FactoryAssignment(button),
                                            static_cast<int>(macroNames_.size()));
-    ShowPanel(show.panel);
+    panel_.Show(show.panel);
     if (show.captureKey)
-        StartCapture();
+        panel_.StartCapture();
     else
-        StopCapture();
+        panel_.StopCapture();
 }
 
 void MouseButtonsPage::SelectButtonFunctionKind(int item) {
-    StopCapture();
-    ShowPane(item);
-    if (item == static_cast<int>(ButtonFunction::Key)) StartCapture();
-    ApplyButtonPanel();
+    panel_.SelectItem(item);
 }
 
 void MouseButtonsPage::ApplyButtonPanel() {
     if (button_ < 0) return;
     if (QWidget* panel = Control("ms_tab_function"); panel && !panel->isEnabled()) return;
     const std::optional<KeyAssignment> code =
-        BuildButtonCode(ReadPanel(), hub_.Mouse().Model().FactoryAssignment(button_));
+        BuildButtonCode(panel_.Read(), hub_.Mouse().Model().FactoryAssignment(button_));
     if (!code) return;
     current_ = *code;
     hub_.Mouse().AssignButton(button_, *code);
 }
 
 void MouseButtonsPage::CaptureButtonKey(const InputEvent& event) {
-    if (!capturing_ || event.kind != InputEventKind::KeyDown) return;
-    const std::optional<KeyDefinition> row = SingleKeyFor(event);
-    if (!row) return;
-    keyTextId_ = std::string(row->textId);
-    key_ = row->Code();
-    if (auto* edit = Control<QLineEdit>(FieldName(kKeyFieldNumber))) {
-        const QSignalBlocker quiet(edit);
-        edit->setText(window_.Ui().TextOrId(QString::fromStdString(keyTextId_)));
-    }
-    ApplyButtonPanel();
+    panel_.TakeKey(event);
 }
 
 void MouseButtonsPage::RestoreButtonDefault() {
@@ -259,93 +220,8 @@ void MouseButtonsPage::RestoreButtonDefault() {
     const KeyAssignment factory = hub_.Mouse().Model().FactoryAssignment(button_);
     current_ = factory;
     const ButtonShow show = ShowButtonCode(factory, factory, static_cast<int>(macroNames_.size()));
-    ShowPanel(show.panel);
-    StopCapture();
-}
-
-ButtonPanel MouseButtonsPage::ReadPanel() const {
-    ButtonPanel panel;
-    auto* kinds = Control<QComboBox>("ms_key_fct_combo");
-    panel.function = kinds ? kinds->currentIndex() : -1;
-    for (int i = 0; i < kPanelLists; ++i) {
-        auto* list = Control<QComboBox>(ListName(kPanelListNumbers[static_cast<size_t>(i)]));
-        panel.lists[static_cast<size_t>(i)] = list ? list->currentIndex() : -1;
-    }
-    for (int i = 0; i < kPanelFields; ++i) {
-        auto* edit = Control<QLineEdit>(FieldName(kPanelFieldNumbers[static_cast<size_t>(i)]));
-        panel.fields[static_cast<size_t>(i)] = edit ? edit->text().toStdString() : std::string();
-    }
-    auto* keyField = Control<QLineEdit>(FieldName(kKeyFieldNumber));
-    panel.keyText = keyField && !keyField->text().isEmpty() ? keyTextId_ : std::string();
-    panel.key = key_;
-    return panel;
-}
-
-void MouseButtonsPage::ShowPanel(const ButtonPanel& panel) {
-    if (panel.function) {
-        SelectQuietly(Control<QComboBox>("ms_key_fct_combo"), *panel.function);
-        ShowPane(*panel.function);
-    }
-    for (int i = 0; i < kPanelLists; ++i)
-        if (const std::optional<int>& v = panel.lists[static_cast<size_t>(i)])
-            SelectQuietly(Control<QComboBox>(ListName(kPanelListNumbers[static_cast<size_t>(i)])),
-                          *v);
-    for (int i = 0; i < kPanelFields; ++i)
-        if (const std::optional<std::string>& text = panel.fields[static_cast<size_t>(i)])
-            if (auto* edit =
-                    Control<QLineEdit>(FieldName(kPanelFieldNumbers[static_cast<size_t>(i)]))) {
-                const QSignalBlocker quiet(edit);
-                edit->setText(QString::fromStdString(*text));
-            }
-    if (panel.keyText) {
-        keyTextId_ = *panel.keyText;
-        key_ = panel.key;
-        if (auto* edit = Control<QLineEdit>(FieldName(kKeyFieldNumber))) {
-            const QSignalBlocker quiet(edit);
-            edit->setText(keyTextId_.empty()
-                              ? QString()
-                              : window_.Ui().TextOrId(QString::fromStdString(keyTextId_)));
-        }
-    }
-    ShowCountPane();
-}
-
-void MouseButtonsPage::ShowPane(int item) {
-    for (int i = 0; i < kButtonFunctions; ++i)
-        if (QWidget* pane = Control(QStringLiteral("ms_tab_function_%1").arg(i)))
-            pane->setVisible(i == item);
-}
-
-void MouseButtonsPage::ShowCountPane() {
-    auto* mode = Control<QComboBox>(ListName(24));
-    if (QWidget* pane = Control(QStringLiteral("ms_tab_function_%1").arg(kCountPane)))
-        pane->setVisible(mode && mode->currentIndex() == kCountedPlayMode);
-}
-
-void MouseButtonsPage::LimitField(PanelField field) {
-    auto* edit = Control<QLineEdit>(FieldName(kPanelFieldNumbers[static_cast<size_t>(field)]));
-    if (!edit) return;
-    const std::optional<std::string> corrected = LimitPanelField(field, edit->text().toStdString());
-    if (!corrected) return;
-    const QSignalBlocker quiet(edit);
-    edit->setText(QString::fromStdString(*corrected));
-    edit->setCursorPosition(static_cast<int>(edit->text().size()));
-}
-
-// ---- the single-key capture ---------------------------------------------------------------------
-
-void MouseButtonsPage::StartCapture() {
-    if (!capture_) return;
-    platform::CaptureRequest request;
-    request.mode = platform::CaptureMode::SingleKey;
-    request.keyboard = true;
-    request.mouse = false;
-    capturing_ = capture_->Start(request, [this](const InputEvent& e) { CaptureButtonKey(e); });
-}
-
-void MouseButtonsPage::StopCapture() {
-    if (capture_ && capturing_) capture_->Stop();
-    capturing_ = false;
+    panel_.Show(show.panel);
+    panel_.StopCapture();
 }
 
 }  // namespace vq::app

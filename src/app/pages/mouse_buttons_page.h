@@ -8,18 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "app/pages/function_panel_view.h"
 #include "app/pages/page_base.h"
 #include "core/mouse/button_panel.h"
-
-namespace vq::platform {
-class InputCapture;
-}
 
 namespace vq::app {
 
 class MouseButtonsPage : public PageBase {
   public:
-    using PageBase::PageBase;
+    MouseButtonsPage(CMainWnd& window, DeviceHub& hub);
     ~MouseButtonsPage();
     void Register();
     // The labels of buttons 0-7 from key layer `layer` of the mouse's model.
@@ -29,7 +26,7 @@ class MouseButtonsPage : public PageBase {
     void ReloadMacroNames();
     void HideFunctionPanel();
     // The capture that takes one key for the key function (null: none). Not owned.
-    void SetInputCapture(platform::InputCapture* capture) { capture_ = capture; }
+    void SetInputCapture(platform::InputCapture* capture) { panel_.SetInputCapture(capture); }
 
     // The user's actions, as the handlers run them.
     void ShowButtonAssignment(int button);
@@ -38,31 +35,20 @@ class MouseButtonsPage : public PageBase {
     void CaptureButtonKey(const InputEvent& event);
     void RestoreButtonDefault();
     // Ends a key capture that runs (the window was deactivated, another page was chosen).
-    void EndKeyCapture() { StopCapture(); }
+    void EndKeyCapture() { panel_.StopCapture(); }
 
     int CurrentButton() const { return button_; }
-    bool Capturing() const { return capturing_; }
+    bool Capturing() const { return panel_.Capturing(); }
 
   private:
-    ButtonPanel ReadPanel() const;
-    void ShowPanel(const ButtonPanel& panel);
-    void ShowPane(int item);
-    void ShowCountPane();
-    void StartCapture();
-    void StopCapture();
     void FillMacroList();
-    void LimitField(PanelField field);
 
+    FunctionPanelView panel_;
     std::vector<std::string> macroNames_;
     bool macroNamesRead_ = false;   // asked for
     bool macroNamesKnown_ = false;  // arrived
-    platform::InputCapture* capture_ = nullptr;
     int button_ = -1;
     KeyAssignment current_{};
-    // The key the key function holds and the text id its field shows.
-    std::optional<KeyAssignment> key_;
-    std::string keyTextId_;
-    bool capturing_ = false;
 };
 
 }  // namespace vq::app
