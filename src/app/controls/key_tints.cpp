@@ -2,8 +2,9 @@
 
 #include <QPainter>
 
+#include "app/controls/picture_cache.h"
+
 #include <cmath>
-#include <utility>
 #include <vector>
 
 namespace vq::app {
@@ -32,33 +33,14 @@ struct Shape {
     std::vector<quint64> lit;      // the sheen at that opacity: a, r, g, b in 16-bit lanes
     std::vector<quint16> through;  // coverage times what the sheen leaves, 0-255
 };
-// Two generations: a tint asked for again moves from the older to the fresh one, and when the
-// fresh one is full the older is dropped. Whatever an effect keeps showing stays; what it has
-// stopped showing goes within two generations, and a working set larger than the budget costs
-// new tints for its excess only, never a cache made again from nothing.
-struct Generation {
-    QHash<KeyTints::Key, QImage> tints;
-    qsizetype bytes = 0;
-    void Clear() {
-        tints.clear();
-        bytes = 0;
-    }
-};
 struct Cache {
-    Generation fresh;
-    Generation older;
+    PictureCache<KeyTints::Key> tints{KeyTints::kMostBytes};
     QHash<ShapeKey, Shape> shapes;
-    long long made = 0;
 };
 
 Cache& TheCache() {
     static Cache cache;
     return cache;
-}
-
-// x / 255 for 0 <= x <= 65535, rounded down.
-inline int Div255(int x) {
-    return (x + 1 + (x >> 8)) >> 8;
 }
 
 Shape MakeShape(QSize size, qreal ratio, const QPixmap& sheen) {
@@ -161,49 +143,30 @@ QImage KeyTints::Get(QSize size, qreal ratio, const QPixmap& sheen, const QStrin
     const QString sheenKey = sheen.isNull() ? QString() : sheenName;
     Cache& cache = TheCache();
     const Key key{size.width(), size.height(), ratioMilli, sheenKey, quantised};
-    if (auto it = cache.fresh.tints.constFind(key); it != cache.fresh.tints.cend())
-        return it.value();
-
-    QImage tint;
-    if (auto it = cache.older.tints.find(key); it != cache.older.tints.end()) {
-        tint = std::move(it.value());
-        cache.older.tints.erase(it);
-        cache.older.bytes -= tint.sizeInBytes();
-    } else {
+    return cache.tints.Get(key, [&] {
         const ShapeKey shapeKey{size.width(), size.height(), ratioMilli, sheenKey};
         auto shape = cache.shapes.find(shapeKey);
         if (shape == cache.shapes.end())
             shape = cache.shapes.insert(shapeKey, MakeShape(size, ratio, sheen));
-        ++cache.made;
-        tint = MakeTint(shape.value(), quantised, ratio);
-    }
-    if (cache.fresh.bytes + tint.sizeInBytes() > kMostBytes / 2) {
-        cache.older = std::move(cache.fresh);
-        cache.fresh.Clear();
-    }
-    cache.fresh.bytes += tint.sizeInBytes();
-    return cache.fresh.tints.insert(key, tint).value();
+        return MakeTint(shape.value(), quantised, ratio);
+    });
 }
 
 long long KeyTints::Made() {
-    return TheCache().made;
+    return TheCache().tints.Made();
 }
 
 int KeyTints::Held() {
-    const Cache& cache = TheCache();
-    return static_cast<int>(cache.fresh.tints.size() + cache.older.tints.size());
+    return TheCache().tints.Held();
 }
 
 qsizetype KeyTints::HeldBytes() {
-    const Cache& cache = TheCache();
-    return cache.fresh.bytes + cache.older.bytes;
+    return TheCache().tints.HeldBytes();
 }
 
 void KeyTints::Clear() {
-    Cache& cache = TheCache();
-    cache.fresh.Clear();
-    cache.older.Clear();
-    cache.shapes.clear();
+    TheCache().tints.Clear();
+    TheCache().shapes.clear();
 }
 
 }  // namespace vq::app
