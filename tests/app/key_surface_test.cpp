@@ -315,6 +315,52 @@ TEST(LedSurface, DrawsTheLedsAsTheyDrawThemselvesInOnePaintPerTurn) {
     }
 }
 
+// An LED's look is laid from its shapes' coverage, not drawn shape by shape each time: the
+// picture is what the painter draws of the shapes, for every shape, colour, opacity and pixel
+// ratio.
+TEST(LedPreview, TheLookIsWhatThePainterDrawsOfTheShapes) {
+    struct Case {
+        QRgb rgb;
+        int alpha;
+    };
+    for (const char* shape : {"ellipse", "bar", "glow"})
+        for (const qreal ratio : {1.0, 2.0})
+            for (const Case c : {Case{qRgb(255, 0, 0), 255}, Case{qRgb(20, 200, 90), 180},
+                                 Case{qRgb(255, 255, 255), 60}, Case{qRgb(0, 0, 255), 0}}) {
+                CLedPreviewUI led;
+                led.SetShape(QString::fromLatin1(shape));
+                led.resize(QLatin1String(shape) == QLatin1String("bar") ? QSize(34, 12)
+                                                                        : QSize(21, 21));
+                led.SetIsChangerColor(true);
+                led.SetLed(c.rgb, c.alpha);
+                led.show();
+                Settle();
+                QImage laid(led.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+                laid.setDevicePixelRatio(ratio);
+                laid.fill(Qt::transparent);
+                QImage painted = laid.copy();
+                {
+                    QPainter p(&laid);
+                    led.DrawLook(p);
+                }
+                {
+                    QPainter p(&painted);
+                    led.PaintShapes(p);
+                }
+                SCOPED_TRACE(testing::Message()
+                             << shape << " ratio " << ratio << " alpha " << c.alpha);
+                EXPECT_LE(MostDifferent(laid, painted), 2);
+                const QRgb middle =
+                    laid.pixel(laid.width() / 2, laid.height() / 2);  // premultiplied
+                if (c.alpha == 255) {
+                    EXPECT_GT(qRed(middle), 200);
+                }
+                if (c.alpha == 0 && QLatin1String(shape) != QLatin1String("glow")) {
+                    EXPECT_LT(qBlue(middle), 40);  // the unlit socket
+                }
+            }
+}
+
 TEST(KeyTints, SharedByKeysOfOneSizePictureAndColourStep) {
     KeyTints::Clear();
     const long long made = KeyTints::Made();

@@ -4,6 +4,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "app/controls/picture_cache.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -36,19 +38,72 @@ size_t qHash(const LookKey& key, size_t seed = 0) {
     return qHashMulti(seed, key.kind, key.width, key.height, key.ratioMilli, key.look);
 }
 
-constexpr int kMostLooks = 2048;
+// What stays the same for a spot's shape and size whatever it shows: the unlit socket, and how
+// much of each lit shape covers each pixel (0-255).
+struct ShapeKey {
+    int kind = 0;
+    int width = 0;
+    int height = 0;
+    int ratioMilli = 1000;
+    bool operator==(const ShapeKey& other) const = default;
+};
 
-QHash<LookKey, QImage>& Looks() {
-    static QHash<LookKey, QImage> looks;
-    return looks;
+size_t qHash(const ShapeKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.kind, key.width, key.height, key.ratioMilli);
 }
 
-long long looksMade = 0;
+QHash<ShapeKey, CLedPreviewUI::LedShape>& Shapes() {
+    static QHash<ShapeKey, CLedPreviewUI::LedShape> shapes;
+    return shapes;
+}
+
+// x / 255 rounded to the nearest, for 0 <= x <= 65535.
+inline int Round255(int x) {
+    return (x + (x >> 8) + 0x80) >> 8;
+}
+
+// `colour` at opacity `alpha` over `picture` wherever `coverage` covers it, rounded as the
+// raster engine's antialiased fill of the shape rounds.
+void Over(QImage& picture, const QImage& coverage, QRgb colour, int alpha) {
+    if (alpha <= 0) return;
+    const int red = Round255(qRed(colour) * alpha);
+    const int green = Round255(qGreen(colour) * alpha);
+    const int blue = Round255(qBlue(colour) * alpha);
+    for (int y = 0; y < picture.height(); ++y) {
+        auto* out = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        const uchar* cover = coverage.constScanLine(y);
+        for (int x = 0; x < picture.width(); ++x) {
+            const int c = cover[x];
+            if (c == 0) continue;
+            const int a = Round255(alpha * c);
+            const int keep = 255 - a;
+            const QRgb px = out[x];
+            out[x] = qRgba(Round255(red * c) + Round255(qRed(px) * keep),
+                           Round255(green * c) + Round255(qGreen(px) * keep),
+                           Round255(blue * c) + Round255(qBlue(px) * keep),
+                           a + Round255(qAlpha(px) * keep));
+        }
+    }
+}
+
+// The colour cycle of the light sync shows about 190 colours in turn on each size of LED.
+PictureCache<LookKey>& Looks() {
+    static PictureCache<LookKey> looks(8 * 1024 * 1024);
+    return looks;
+}
 
 }  // namespace
 
 long long CLedPreviewUI::LooksMade() {
-    return looksMade;
+    return Looks().Made();
+}
+
+int CLedPreviewUI::LooksHeld() {
+    return Looks().Held();
+}
+
+qsizetype CLedPreviewUI::LooksHeldBytes() {
+    return Looks().HeldBytes();
 }
 
 CLedPreviewUI::CLedPreviewUI(QWidget* parent)
@@ -137,36 +192,78 @@ void CLedPreviewUI::UpdateShapes() {
     radius_ = kind_ == Kind::Bar ? std::min(r.width(), r.height()) / 2.0 : 0;
 }
 
-void CLedPreviewUI::Draw(QPainter& painter, QRgb look) const {
+void CLedPreviewUI::DrawLayer(QPainter& painter, Layer layer, const QBrush& brush) const {
     painter.setRenderHint(QPainter::Antialiasing);
-    if (kind_ != Kind::Glow) {
-        painter.setPen(socketPen_);
-        painter.setBrush(socketBrush_);
-        if (kind_ == Kind::Bar) {
-            painter.drawRoundedRect(socket_, radius_, radius_);
-        } else {
-            painter.drawEllipse(socket_);
-        }
+    painter.setPen(layer == Layer::Socket ? socketPen_ : QPen(Qt::NoPen));
+    painter.setBrush(brush);
+    switch (layer) {
+        case Layer::Socket:
+            if (kind_ == Kind::Bar)
+                painter.drawRoundedRect(socket_, radius_, radius_);
+            else if (kind_ == Kind::Ellipse)
+                painter.drawEllipse(socket_);
+            break;
+        case Layer::Halo:
+            if (kind_ == Kind::Bar)
+                painter.drawRoundedRect(halo_, radius_, radius_);
+            else
+                painter.drawEllipse(halo_);
+            break;
+        case Layer::Core:
+            if (kind_ == Kind::Bar) {
+                const qreal r = std::max<qreal>(radius_ - 2.0, 1.0);
+                painter.drawRoundedRect(core_, r, r);
+            } else {
+                painter.drawEllipse(core_);
+            }
+            break;
+        case Layer::Shine:
+            if (kind_ == Kind::Ellipse) painter.drawEllipse(shine_);
+            break;
     }
-    if (qAlpha(look) == 0) return;
+}
+
+void CLedPreviewUI::PaintShapes(QPainter& painter) const {
+    DrawLayer(painter, Layer::Socket, socketBrush_);
+    const QRgb look = Look();
     const int alpha = qAlpha(look);
+    if (alpha == 0) return;
     // The halo is fainter and the highlight is a white fleck; both follow the opacity.
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(WithAlpha(look, alpha * 2 / 5));
-    if (kind_ == Kind::Bar) {
-        painter.drawRoundedRect(halo_, radius_, radius_);
-        painter.setBrush(WithAlpha(look, alpha));
-        const qreal r = std::max<qreal>(radius_ - 2.0, 1.0);
-        painter.drawRoundedRect(core_, r, r);
-        return;
+    DrawLayer(painter, Layer::Halo, WithAlpha(look, alpha * 2 / 5));
+    DrawLayer(painter, Layer::Core, WithAlpha(look, alpha));
+    DrawLayer(painter, Layer::Shine, QColor(255, 255, 255, alpha / 3));
+}
+
+QImage CLedPreviewUI::MakeLook(QRgb look, qreal ratio) const {
+    const ShapeKey shapeKey{static_cast<int>(kind_), width(), height(),
+                            static_cast<int>(std::lround(ratio * 1000))};
+    auto shape = Shapes().constFind(shapeKey);
+    if (shape == Shapes().cend()) {
+        LedShape made;
+        auto layer = [&](Layer which, const QBrush& brush) {
+            QImage picture(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+            picture.setDevicePixelRatio(ratio);
+            picture.fill(Qt::transparent);
+            {
+                QPainter p(&picture);
+                DrawLayer(p, which, brush);
+            }
+            return picture;
+        };
+        made.socket = layer(Layer::Socket, socketBrush_);
+        made.halo = layer(Layer::Halo, Qt::white).convertToFormat(QImage::Format_Alpha8);
+        made.core = layer(Layer::Core, Qt::white).convertToFormat(QImage::Format_Alpha8);
+        made.shine = layer(Layer::Shine, Qt::white).convertToFormat(QImage::Format_Alpha8);
+        shape = Shapes().insert(shapeKey, made);
     }
-    painter.drawEllipse(halo_);
-    painter.setBrush(WithAlpha(look, alpha));
-    painter.drawEllipse(core_);
-    if (kind_ == Kind::Ellipse) {
-        painter.setBrush(QColor(255, 255, 255, alpha / 3));
-        painter.drawEllipse(shine_);
-    }
+    QImage picture = shape->socket.copy();
+    picture.setDevicePixelRatio(ratio);
+    const int alpha = qAlpha(look);
+    if (alpha == 0) return picture;
+    Over(picture, shape->halo, look, alpha * 2 / 5);
+    Over(picture, shape->core, look, alpha);
+    Over(picture, shape->shine, qRgb(255, 255, 255), alpha / 3);
+    return picture;
 }
 
 void CLedPreviewUI::SetDrawnBy(CPartsSurfaceUI* surface) {
@@ -189,21 +286,7 @@ void CLedPreviewUI::DrawLook(QPainter& painter) const {
     const QRgb look = Look();
     const LookKey key{static_cast<int>(kind_), width(), height(),
                       static_cast<int>(std::lround(ratio * 1000)), look};
-    QHash<LookKey, QImage>& looks = Looks();
-    auto it = looks.constFind(key);
-    if (it == looks.cend()) {
-        QImage picture(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-        picture.setDevicePixelRatio(ratio);
-        picture.fill(Qt::transparent);
-        {
-            QPainter p(&picture);
-            Draw(p, look);
-        }
-        if (looks.size() >= kMostLooks) looks.clear();
-        ++looksMade;
-        it = looks.insert(key, picture);
-    }
-    painter.drawImage(0, 0, it.value());
+    painter.drawImage(0, 0, Looks().Get(key, [&] { return MakeLook(look, ratio); }));
 }
 
 void CLedPreviewUI::paintEvent(QPaintEvent* /*event*/) {

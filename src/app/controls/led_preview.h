@@ -48,8 +48,11 @@ class CLedPreviewUI : public QWidget {
     int Alpha() const { return alpha_; }
     // Paint events handled so far (tests check that unchanged values cause no repaint).
     int PaintCount() const { return paints_; }
-    // Pictures of LED looks drawn so far, by all LEDs (tests and measurements).
+    // Pictures of LED looks drawn so far by all LEDs, and those held now with their pixels' size
+    // (tests and measurements).
     static long long LooksMade();
+    static int LooksHeld();
+    static qsizetype LooksHeldBytes();
 
     QString Shape() const;
     void SetShape(const QString& shape);
@@ -62,6 +65,17 @@ class CLedPreviewUI : public QWidget {
     bool DrawnBy(const CPartsSurfaceUI* surface) const;
     // Draws the LED as it looks now with the painter's origin at its top left corner.
     void DrawLook(QPainter& painter) const;
+    // Draws the spot's shapes one by one with the painter: what DrawLook's picture stands for.
+    void PaintShapes(QPainter& painter) const;
+
+    // A spot's shape and size whatever it shows: the unlit socket, and the coverage (alpha
+    // only) of the halo, the core and the highlight.
+    struct LedShape {
+        QImage socket;
+        QImage halo;
+        QImage core;
+        QImage shine;
+    };
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -69,12 +83,17 @@ class CLedPreviewUI : public QWidget {
 
   private:
     enum class Kind { Ellipse, Bar, Glow };
+    enum class Layer { Socket, Halo, Core, Shine };
     void Change(QRgb rgb, int alpha);
     // Asks for the LED to be drawn again (by itself or by its surface).
     void Repaint();
     // What the spot shows: the stepped colour and opacity, 0 when unlit.
     QRgb Look() const;
-    void Draw(QPainter& painter, QRgb look) const;
+    // One of the spot's shapes, antialiased, in `brush` (the socket with its rim).
+    void DrawLayer(QPainter& painter, Layer layer, const QBrush& brush) const;
+    // The picture of `look`: the socket, then the halo, the core and the highlight laid over it
+    // through their coverage.
+    QImage MakeLook(QRgb look, qreal ratio) const;
     void UpdateShapes();
 
     Kind kind_ = Kind::Ellipse;
