@@ -31,6 +31,7 @@
 
 #include "app/controls/key_surface.h"
 #include "app/controls/key_tints.h"
+#include "app/controls/led_preview.h"
 #include "app/device_environment.h"
 #include "app/device_hub.h"
 #include "app/main_window.h"
@@ -103,6 +104,7 @@ int main(int argc, char** argv) {
         const uint64_t sync = hub.LightSyncLoop().Stats().written.load();
         const int paints = painter.Paints();
         const long long tints = vq::app::KeyTints::Made();
+        const long long looks = vq::app::CLedPreviewUI::LooksMade();
         auto* surface = window.Pages()->keyboardLight.KeySurface();
         const int surfacePaints = surface ? surface->PaintCount() : 0;
         const long sleeps = SleepsSoFar();
@@ -116,7 +118,7 @@ int main(int argc, char** argv) {
             "%-44s CPU %5.2f %% (window's thread %5.2f %%)   sleeps/s %4.0f   frames/s: keyboard "
             "%5.1f mousepad "
             "%5.1f (sync %5.1f)   paints/s %5.1f (keys drawn %5.1f/s, tints made %6.1f/s, held %d "
-            "in %.1f MB)\n",
+            "in %.1f MB; LED looks made %5.1f/s, held %d in %.1f MB)\n",
             name, 100.0 * (CpuSeconds() - cpu) / wall,
             100.0 * (CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - windowCpu) / wall,
             static_cast<double>(SleepsSoFar() - sleeps) / wall,
@@ -127,7 +129,10 @@ int main(int argc, char** argv) {
             (surface ? surface->PaintCount() - surfacePaints : 0) / wall,
             static_cast<double>(vq::app::KeyTints::Made() - tints) / wall,
             vq::app::KeyTints::Held(),
-            static_cast<double>(vq::app::KeyTints::HeldBytes()) / (1024.0 * 1024.0));
+            static_cast<double>(vq::app::KeyTints::HeldBytes()) / (1024.0 * 1024.0),
+            static_cast<double>(vq::app::CLedPreviewUI::LooksMade() - looks) / wall,
+            vq::app::CLedPreviewUI::LooksHeld(),
+            static_cast<double>(vq::app::CLedPreviewUI::LooksHeldBytes()) / (1024.0 * 1024.0));
         std::fflush(stdout);
     };
 
