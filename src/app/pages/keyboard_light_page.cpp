@@ -113,7 +113,7 @@ void KeyboardLightPage::ShowCustomTools(bool custom) {
                  custom);
 }
 
-void KeyboardLightPage::ApplyLayout(const LightModeLayout& row, KeyboardVariant variant) {
+void KeyboardLightPage::ApplyLayout(const LightPageLayout& row, KeyboardVariant variant) {
     auto enable = [this](const char* name, bool on) {
         if (QWidget* w = Control(name)) w->setEnabled(on);
     };
@@ -140,7 +140,7 @@ void KeyboardLightPage::ApplyLayout(const LightModeLayout& row, KeyboardVariant 
 void KeyboardLightPage::ChooseMode(int mode) {
     const KeyboardModel& model = hub_.Keyboard().Model();
     const KeyboardVariant variant = model.Variant();
-    const std::optional<LightModeLayout> row = KeyboardModeLayout(variant, mode);
+    const std::optional<LightPageLayout> row = KeyboardModeLayout(variant, mode);
     if (!row) return;
     // The single-colour keyboard takes every device out of the light sync.
     if (variant == KeyboardVariant::SingleColour) {
@@ -170,7 +170,7 @@ void KeyboardLightPage::Show() {
         const QSignalBlocker quiet(modes);
         modes->setCurrentIndex(s.mode < modes->count() ? s.mode : -1);
     }
-    const std::optional<LightModeLayout> row = KeyboardModeLayout(variant, s.mode, true);
+    const std::optional<LightPageLayout> row = KeyboardModeLayout(variant, s.mode, true);
     if (row)
         ApplyLayout(*row, variant);
     else

@@ -42,7 +42,7 @@ class KeyboardLightPage : public PageBase {
     CKeySurfaceUI* KeySurface() const { return surface_; }
 
   private:
-    void ApplyLayout(const LightModeLayout& row, KeyboardVariant variant);
+    void ApplyLayout(const LightPageLayout& row, KeyboardVariant variant);
     void ShowCustomTools(bool custom);
     void TakeTypedColour(QRgb argb);
     bool CustomShown() const;

@@ -77,7 +77,7 @@ void MousepadLightPage::Register() {
 }
 
 void MousepadLightPage::ChooseMode(int mode) {
-    const std::optional<LightModeLayout> row = MousepadModeLayout(mode);
+    const std::optional<LightPageLayout> row = MousepadModeLayout(mode);
     if (!row) return;
     hub_.MousepadLight().RestartEffect();
     auto enable = [this](const char* name, bool on) {
@@ -98,7 +98,7 @@ void MousepadLightPage::Show() {
         const QSignalBlocker quiet(modes);
         modes->setCurrentIndex(s.mode < modes->count() ? s.mode : -1);
     }
-    if (const std::optional<LightModeLayout> row = MousepadModeLayout(s.mode)) {
+    if (const std::optional<LightPageLayout> row = MousepadModeLayout(s.mode)) {
         auto enable = [this](const char* name, bool on) {
             if (QWidget* w = Control(name)) w->setEnabled(on);
         };

@@ -13,7 +13,7 @@ constexpr ControlState Off = ControlState::Off;
 constexpr ControlState Same = ControlState::Unchanged;
 
 // fx, colour, colourful, speed, sync, labels, custom
-constexpr std::array<LightModeLayout, kKeyboardModes> kFullColour = {{
+constexpr std::array<LightPageLayout, kKeyboardModes> kFullColour = {{
     {true, true, true, On, true, kL, kR, false},                               // 0
     {false, false, false, On, true, kL, kR, false},                            // 1
     {false, true, true, On, true, kL, kR, false},                              // 2
@@ -34,7 +34,7 @@ constexpr std::array<LightModeLayout, kKeyboardModes> kFullColour = {{
 }};
 
 // Colour, rainbow colours and the light sync are off for every effect.
-constexpr std::array<LightModeLayout, kKeyboardModes> kSingleColour = {{
+constexpr std::array<LightPageLayout, kKeyboardModes> kSingleColour = {{
     {true, false, false, On, false, kL, kR, false},                                     // 0
     {false, false, false, On, false, kL, kR, false},                                    // 1
     {false, false, false, On, false, kL, kR, false},                                    // 2
@@ -54,7 +54,7 @@ constexpr std::array<LightModeLayout, kKeyboardModes> kSingleColour = {{
     {false, false, false, On, false, kL, kR, false},                                    // 16
 }};
 
-constexpr std::array<LightModeLayout, kMousepadModes> kMousepad = {{
+constexpr std::array<LightPageLayout, kMousepadModes> kMousepad = {{
     {true, true, true, On, true},      // 0
     {false, false, false, On, true},   // 1
     {false, true, true, On, true},     // 2
@@ -69,20 +69,20 @@ constexpr std::array<LightModeLayout, kMousepadModes> kMousepad = {{
 
 }  // namespace
 
-std::optional<LightModeLayout> KeyboardModeLayout(KeyboardVariant variant, int mode, bool refresh) {
+std::optional<LightPageLayout> KeyboardModeLayout(KeyboardVariant variant, int mode, bool refresh) {
     if (mode < 0 || mode >= kKeyboardModes) return std::nullopt;
     const auto m = static_cast<size_t>(mode);
     if (variant == KeyboardVariant::SingleColour) {
-        LightModeLayout row = kSingleColour[m];
+        LightPageLayout row = kSingleColour[m];
         if (refresh && mode == CustomModeOf(variant)) row.colour = true;
         return row;
     }
-    LightModeLayout row = kFullColour[m];
+    LightPageLayout row = kFullColour[m];
     if (refresh && mode >= 9) row.speed = ControlState::Unchanged;
     return row;
 }
 
-std::optional<LightModeLayout> MousepadModeLayout(int mode) {
+std::optional<LightPageLayout> MousepadModeLayout(int mode) {
     if (mode < 0 || mode >= kMousepadModes) return std::nullopt;
     return kMousepad[static_cast<size_t>(mode)];
 }

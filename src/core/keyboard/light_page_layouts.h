@@ -12,7 +12,7 @@ namespace vq {
 // A control's state for an effect: enabled, disabled, or left as it is.
 enum class ControlState { On, Off, Unchanged };
 
-struct LightModeLayout {
+struct LightPageLayout {
     bool fx = false;
     bool colour = false;
     bool colourful = false;
@@ -31,9 +31,9 @@ inline constexpr int kMousepadModes = 10;
 // Nothing for a mode outside the variant's list. `refresh`: the layout that showing a stored
 // record applies (the full-colour keyboard leaves the speed control alone from effect 9 on; the
 // single-colour keyboard enables the colour control for its custom effect).
-std::optional<LightModeLayout> KeyboardModeLayout(KeyboardVariant variant, int mode,
+std::optional<LightPageLayout> KeyboardModeLayout(KeyboardVariant variant, int mode,
                                                   bool refresh = false);
-std::optional<LightModeLayout> MousepadModeLayout(int mode);
+std::optional<LightPageLayout> MousepadModeLayout(int mode);
 
 // The custom effect of the variant (the one that paints keys).
 inline int CustomModeOf(KeyboardVariant variant) {
