@@ -104,6 +104,9 @@ CMainWnd::CMainWnd(Options options)
 
 CMainWnd::~CMainWnd() {
     Shutdown();
+    // The pages use the hub, the router and the settings, which are declared after them and
+    // would be gone first: the pages go now, once the hub's threads have ended.
+    pages_.reset();
     SkinObserver::Instance().RemoveReceiver(this);
     CMainWnd* self = this;
     g_mainWindow.compare_exchange_strong(self, nullptr);
