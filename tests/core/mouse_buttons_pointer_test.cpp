@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
+#include <thread>
 
 #include "core/control/mouse_controller.h"
 #include "core/device/command_report.h"
@@ -356,6 +358,48 @@ TEST_F(MouseButtonsTest, AFactoryResetResetsTheSystemAndTheMouseAndReadsTheMouse
     for (const ControllerEvent& e : events.Take())
         reset |= e.type == ControllerEventType::ModelChanged && e.update == ModelUpdate::Reset;
     EXPECT_TRUE(reset);
+}
+
+// The window gives up its system pointer when it goes: an apply that is inside the old one at
+// that moment must end before the window may destroy it.
+TEST(PointerApplier, ReplacingTheTargetWaitsForTheApplyInsideIt) {
+    class SlowWheel : public FakeSystemPointer {
+      public:
+        bool SetWheelLines(int count) override {
+            entered.store(true);
+            while (!release.load())
+                std::this_thread::yield();
+            FakeSystemPointer::SetWheelLines(count);
+            left.store(true);
+            return true;
+        }
+        std::atomic<bool> entered{false};
+        std::atomic<bool> release{false};
+        std::atomic<bool> left{false};
+    };
+    SlowWheel old;
+    PointerApplier applier(&old);
+    applier.ApplyWheelLines(5);
+    while (!old.entered.load())
+        std::this_thread::yield();
+    std::atomic<bool> replaced{false};
+    bool leftBeforeReplaced = false;
+    std::thread window([&] {
+        applier.SetTarget(nullptr);
+        leftBeforeReplaced = old.left.load();
+        replaced.store(true);
+    });
+    // However long the apply takes, the window waits for it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_FALSE(replaced.load());
+    old.release.store(true);
+    window.join();
+    EXPECT_TRUE(leftBeforeReplaced);
+    EXPECT_EQ(old.Wheel(), std::vector<int>{5});
+    // Nothing reaches the old target any more.
+    applier.ApplyWheelLines(6);
+    ASSERT_TRUE(applier.WaitIdle());
+    EXPECT_EQ(old.Wheel(), std::vector<int>{5});
 }
 
 }  // namespace

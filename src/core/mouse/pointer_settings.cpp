@@ -64,6 +64,12 @@ PointerApplier::~PointerApplier() {
     executor_->Stop();
 }
 
+void PointerApplier::SetTarget(SystemPointerTarget* target) {
+    target_.store(target);
+    // An apply that took the old target before the store ends before this empty task runs.
+    if (!executor_->OnThread()) executor_->RunAndWait([] {});
+}
+
 void PointerApplier::ApplySpeed(int speed) {
     if (!Target()) return;
     // A later value replaces one that has not been applied yet.

@@ -69,14 +69,17 @@ class SystemPointerTarget {
 
 class PointerApplier {
   public:
-    // `target` may be null (nothing is applied) and must outlive the applier.
+    // `target` may be null (nothing is applied); it must live until it is replaced or the
+    // applier is gone.
     explicit PointerApplier(SystemPointerTarget* target = nullptr);
     ~PointerApplier();
     PointerApplier(const PointerApplier&) = delete;
     PointerApplier& operator=(const PointerApplier&) = delete;
 
     SystemPointerTarget* Target() const { return target_.load(); }
-    void SetTarget(SystemPointerTarget* target) { target_.store(target); }
+    // Applies from now on go to `target` (null: none). Returns once no apply uses the target
+    // it replaces, so that the caller may destroy that one.
+    void SetTarget(SystemPointerTarget* target);
     // Queue an apply; returns at once.
     void ApplySpeed(int speed);
     void ApplyWheelLines(int lines);
