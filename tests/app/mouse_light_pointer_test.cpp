@@ -46,6 +46,9 @@ size_t CountCommand(const sim::VirtualHidBus& bus, uint8_t command) {
 
 class LightPointerPages : public WindowTest {
   protected:
+    // The window applies to the test's pointer until it goes.
+    ~LightPointerPages() override { CloseWindow(); }
+
     CMainWnd& Ready() {
         CMainWnd& w = MakeWindow();
         w.Hub().Mouse().SetSystemPointer(&pointer);

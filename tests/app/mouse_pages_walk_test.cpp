@@ -91,10 +91,15 @@ void Prepare(QWidget* w, int step) {
     }
 }
 
-class MousePagesWalk : public WindowTest {};
+class MousePagesWalk : public WindowTest {
+  protected:
+    // The window applies to the test's pointer until it goes.
+    ~MousePagesWalk() override { CloseWindow(); }
+
+    FakeSystemPointer pointer;
+};
 
 TEST_F(MousePagesWalk, EveryControlHasItsHandlerAndNoneWritesWhatItShouldNot) {
-    FakeSystemPointer pointer;
     CMainWnd& w = MakeWindow();
     w.Hub().Mouse().SetSystemPointer(&pointer);
     w.WindowInit();
