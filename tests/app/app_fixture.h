@@ -75,6 +75,27 @@ inline void Settle(app::CMainWnd& w) {
 }
 
 // A file's bytes as the test reads them (empty when it cannot be read).
+// The configuration requests with command `command` the devices on the bus received, as the
+// bus kept them.
+inline size_t CountCommand(const sim::VirtualHidBus& bus, uint8_t command) {
+    size_t n = 0;
+    for (const auto& e : bus.Transcript())
+        if (e.direction == TraceDirection::ToDevice && e.usagePage == kConfigUsagePage &&
+            e.bytes[3] == command)
+            ++n;
+    return n;
+}
+
+// The last record the mouse received with WriteParams 56 at address 0.
+inline std::optional<std::vector<uint8_t>> LastRecordSent(const sim::VirtualHidBus& bus) {
+    std::optional<std::vector<uint8_t>> last;
+    for (const auto& e : bus.Transcript())
+        if (e.direction == TraceDirection::ToDevice && e.usagePage == kConfigUsagePage &&
+            e.bytes[3] == 0x06 && e.bytes[4] == 56 && e.bytes[5] == 0 && e.bytes[6] == 0)
+            last = std::vector<uint8_t>(e.bytes.begin() + 8, e.bytes.begin() + 8 + 56);
+    return last;
+}
+
 inline std::string ReadFileText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

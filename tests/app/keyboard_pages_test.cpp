@@ -50,15 +50,6 @@ class QuickLightClock : public light::LightClock {
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-size_t Count(const sim::VirtualHidBus& bus, uint8_t command) {
-    size_t n = 0;
-    for (const auto& e : bus.Transcript())
-        if (e.direction == TraceDirection::ToDevice && e.usagePage == kConfigUsagePage &&
-            e.bytes[3] == command)
-            ++n;
-    return n;
-}
-
 class KeyboardPages : public WindowTest {
   protected:
     KeyboardPages() {
@@ -188,7 +179,7 @@ TEST_F(KeyboardPages, WithoutTheSimulatedKeyboardItsPagesNeverReachTheWire) {
     EXPECT_EQ(w.Hub().Mousepad().Model().Light().mode, 2);
     // The keyboard's and the mousepad's sessions stayed closed: no light frame, no record, no
     // key block went out; only the mouse was spoken to.
-    EXPECT_EQ(Count(bus, 0x12), 0u);
+    EXPECT_EQ(CountCommand(bus, 0x12), 0u);
     for (const auto& e : bus.Transcript())
         EXPECT_EQ(e.usagePage == kConfigUsagePage && e.direction == TraceDirection::ToDevice &&
                       (e.bytes[3] == 0x06 || e.bytes[3] == 0x09 || e.bytes[3] == 0x15),

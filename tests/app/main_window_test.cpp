@@ -22,13 +22,6 @@ std::vector<std::vector<uint8_t>> ConfigRequests(const sim::VirtualHidBus& bus) 
     return out;
 }
 
-size_t CountCommand(const sim::VirtualHidBus& bus, uint8_t command) {
-    size_t n = 0;
-    for (const auto& r : ConfigRequests(bus))
-        if (r[3] == command) ++n;
-    return n;
-}
-
 // Waits until the traffic that follows the mouse's arrival is over: the profile selection, the
 // full read 500 ms later and the write-back of the record it marks changed.
 void SettleAfterArrival(CMainWnd& w, const sim::VirtualHidBus& bus) {

@@ -26,24 +26,6 @@ namespace {
 
 using app::CMainWnd;
 
-std::optional<std::vector<uint8_t>> LastRecordSent(const sim::VirtualHidBus& bus) {
-    std::optional<std::vector<uint8_t>> last;
-    for (const auto& e : bus.Transcript())
-        if (e.direction == TraceDirection::ToDevice && e.usagePage == kConfigUsagePage &&
-            e.bytes[3] == 0x06 && e.bytes[4] == 56 && e.bytes[5] == 0 && e.bytes[6] == 0)
-            last = std::vector<uint8_t>(e.bytes.begin() + 8, e.bytes.begin() + 8 + 56);
-    return last;
-}
-
-size_t CountCommand(const sim::VirtualHidBus& bus, uint8_t command) {
-    size_t n = 0;
-    for (const auto& e : bus.Transcript())
-        if (e.direction == TraceDirection::ToDevice && e.usagePage == kConfigUsagePage &&
-            e.bytes[3] == command)
-            ++n;
-    return n;
-}
-
 class LightPointerPages : public WindowTest {
   protected:
     // The window applies to the test's pointer until it goes.

@@ -15,25 +15,6 @@ namespace {
 
 using app::CMainWnd;
 
-// The last record the mouse received with WriteParams 56 at address 0.
-std::optional<std::vector<uint8_t>> LastRecordSent(const sim::VirtualHidBus& bus) {
-    std::optional<std::vector<uint8_t>> last;
-    for (const auto& e : bus.Transcript())
-        if (e.direction == TraceDirection::ToDevice && e.usagePage == kConfigUsagePage &&
-            e.bytes[3] == 0x06 && e.bytes[4] == 56 && e.bytes[5] == 0 && e.bytes[6] == 0)
-            last = std::vector<uint8_t>(e.bytes.begin() + 8, e.bytes.begin() + 8 + 56);
-    return last;
-}
-
-size_t CountRequests(const sim::VirtualHidBus& bus, uint8_t command) {
-    size_t n = 0;
-    for (const auto& e : bus.Transcript())
-        if (e.direction == TraceDirection::ToDevice && e.usagePage == kConfigUsagePage &&
-            e.bytes[3] == command)
-            ++n;
-    return n;
-}
-
 // What a user's drag leaves: the slider at `value` and its "valuechanged".
 void Drag(CMainWnd& w, QSlider* slider, int value) {
     slider->setValue(value);
@@ -44,7 +25,7 @@ class MousePages : public WindowTest {
   protected:
     CMainWnd& Ready() {
         CMainWnd& w = StartWindow();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return CountRequests(bus, 0x02) > 0; }, kWaitMs));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return CountCommand(bus, 0x02) > 0; }, kWaitMs));
         Settle(w);
         bus.ClearTranscript();
         return w;
@@ -132,8 +113,8 @@ TEST_F(MousePages, SelectingAKeyProfileSendsItsKeyLayer) {
     w.Router().Fire("itemselect", list, 0);
     Settle(w);
     // Key layer 0: the whole 512-byte block in chunks of 56 at index 0.
-    EXPECT_GE(CountRequests(bus, 0x09), 10u);
-    EXPECT_EQ(CountRequests(bus, 0x06), 0u);  // the record is not touched
+    EXPECT_GE(CountCommand(bus, 0x09), 10u);
+    EXPECT_EQ(CountCommand(bus, 0x06), 0u);  // the record is not touched
 }
 
 TEST_F(MousePages, TheRightDirectionSavesOnlyTheLightProfile) {
@@ -168,7 +149,7 @@ TEST_F(MousePages, AStageDragOfTwentyValuesWritesEachProfileOnce) {
     // The light and the device profile, each written once for the whole drag.
     EXPECT_LE(Writes(w) - before, 2);
     EXPECT_GE(Writes(w) - before, 1);
-    EXPECT_LE(CountRequests(bus, 0x06), 2u);
+    EXPECT_LE(CountCommand(bus, 0x06), 2u);
     EXPECT_EQ((*LastRecordSent(bus))[MouseRecord::StageOffset(1)], 119);
 }
 
@@ -185,7 +166,7 @@ TEST_F(MousePages, TheMouseDpiButtonIsReadBackAndWrittenBackEvenWhileTheWindowIs
     EXPECT_EQ((*sent)[MouseRecord::kActiveStage], (stage + 1) % 7);
     // One press: each affected profile file written at most once.
     EXPECT_LE(Writes(w) - before, 2);
-    EXPECT_EQ(CountRequests(bus, 0x06), 1u);  // the record goes back once
+    EXPECT_EQ(CountCommand(bus, 0x06), 1u);  // the record goes back once
 }
 
 }  // namespace
