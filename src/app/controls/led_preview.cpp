@@ -52,14 +52,16 @@ size_t qHash(const ShapeKey& key, size_t seed = 0) {
     return qHashMulti(seed, key.kind, key.width, key.height, key.ratioMilli);
 }
 
-QHash<ShapeKey, CLedPreviewUI::LedShape>& Shapes() {
-    static QHash<ShapeKey, CLedPreviewUI::LedShape> shapes;
-    return shapes;
-}
+struct LedShape {
+    QImage socket;  // premultiplied colours
+    QImage halo;    // coverage (alpha only), as the core and the highlight
+    QImage core;
+    QImage shine;
+};
 
-// x / 255 rounded to the nearest, for 0 <= x <= 65535.
-inline int Round255(int x) {
-    return (x + (x >> 8) + 0x80) >> 8;
+QHash<ShapeKey, LedShape>& Shapes() {
+    static QHash<ShapeKey, LedShape> shapes;
+    return shapes;
 }
 
 // `colour` at opacity `alpha` over `picture` wherever `coverage` covers it, rounded as the

@@ -68,15 +68,6 @@ class CLedPreviewUI : public QWidget {
     // Draws the spot's shapes one by one with the painter: what DrawLook's picture stands for.
     void PaintShapes(QPainter& painter) const;
 
-    // A spot's shape and size whatever it shows: the unlit socket, and the coverage (alpha
-    // only) of the halo, the core and the highlight.
-    struct LedShape {
-        QImage socket;
-        QImage halo;
-        QImage core;
-        QImage shine;
-    };
-
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

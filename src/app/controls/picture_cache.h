@@ -12,9 +12,13 @@
 
 namespace vq::app {
 
-// x / 255 for 0 <= x <= 65535, rounded down: the pictures' pixel arithmetic.
+// x / 255 for 0 <= x <= 65535, rounded down and rounded to the nearest: the pictures' pixel
+// arithmetic.
 inline int Div255(int x) {
     return (x + 1 + (x >> 8)) >> 8;
+}
+inline int Round255(int x) {
+    return (x + (x >> 8) + 0x80) >> 8;
 }
 
 template <typename Key>
